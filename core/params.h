@@ -1,0 +1,54 @@
+// Global parameters read from "param.cfg", and the run-time statistics counters.
+#pragma once
+#include <cstdint>
+
+enum { PT_INT = 0, PT_BOOL = 1, PT_FLOAT = 2, PT_STRING = 3, PT_VEC3 = 4 };
+enum { ST_UINT = 1, ST_FLOAT = 2 };
+enum { PARAM_STRING_SIZE = 64, NPARAMS = 31, NSTATS = 13 };
+
+struct param_row {
+  const char *name;
+  int type;
+  void *ptr;
+};
+struct stat_row {
+  const char *name;
+  int kind;
+  void *ptr;
+};
+extern const param_row g_params[NPARAMS];
+extern const stat_row g_stats[NSTATS];
+
+extern int b_fog_on;
+extern float v3_fog_color[3];
+extern float f_fog_density, f_fog_start, f_fog_end;
+extern float v3_sky_color[3], v3_alpha_color[3];
+extern int i_screen_w, i_screen_h;
+extern int b_camera_clamp_y;
+extern float f_camera_zfar;
+extern float v3_camera_start_pos[3], v3_camera_start_rot[3];
+extern int i_veg_mass_count, i_veg_detail_count;
+extern float f_veg_pos_r;
+extern int b_veg_patch_on, i_veg_patch_mapsz, i_veg_patch_blocksz;
+extern int b_frustum_cull;
+extern char s_ambient_loop[PARAM_STRING_SIZE];
+extern int i_rain_ndroplets, i_snow_nflakes;
+extern int i_tn_ndivs;
+extern float f_tn_sz, f_tn_hm_maxy;
+extern float f_walk_speed, f_texture_scale;
+extern int i_grass_ntufts, i_grass_cell_sample_res;
+extern char s_default_clut[PARAM_STRING_SIZE];
+
+// Statistics counters, written by the parts that own them (their table names are "pm.nobj", "r.fps", ...).
+struct pm_stats {
+  uint32_t nobj, nvis, nvis_peak;
+};
+struct r_stats {
+  uint32_t fps, fps_min, fps_max; // fps_min starts at 12345678
+  float fps_lt_30, fps_lt_60;
+  uint32_t ndraw, ndraw_peak, ncull_peak, texmgr_ntex, grass_ntris;
+};
+extern pm_stats pm;
+extern r_stats r;
+
+void parse_cfg(void);

@@ -1,0 +1,39 @@
+// Reporting, fatal errors, allocation and bounded formatting: the one way to fail and to allocate.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+
+struct SDL_Window;
+extern SDL_Window *g_window; // the one window; owned by the application shell, parent of the error box
+
+#define UPRINTF(a, b) __attribute__((format(printf, a, b)))
+
+[[noreturn]] void uerror_at(const char *func, unsigned line, const char *fmt, ...) UPRINTF(3, 4);
+void uwarn_at(const char *func, unsigned line, const char *fmt, ...) UPRINTF(3, 4);
+void uinfo_at(const char *func, const char *fmt, ...) UPRINTF(2, 3);
+void uerror_box(const char *fmt, ...) UPRINTF(1, 2);
+
+#define uerror(...) uerror_at(__func__, __LINE__, __VA_ARGS__)
+#define uwarn(...) uwarn_at(__func__, __LINE__, __VA_ARGS__)
+#define uinfo(...) uinfo_at(__func__, __VA_ARGS__)
+#define ucheck(expr) \
+  do { \
+    if (!(expr)) uerror_at(__func__, __LINE__, "%s", "expression '" #expr "' is false"); \
+  } while (0)
+
+void *umalloc(size_t size);
+void *ucalloc(size_t nmemb, size_t size);
+void *urealloc(void *ptr, size_t size);
+// The out-of-memory report of urealloc, for sizes that cannot even be asked for.
+[[noreturn]] void urealloc_fail(uint64_t size);
+
+// Formats into one shared 2048-byte buffer, valid until the next call; longer results are cut.
+const char *ufmt(const char *fmt, ...) UPRINTF(1, 2);
+// Formats into the caller's buffer, always terminated, silently cut to size - 1 characters.
+void usnprintf(char *buf, size_t size, const char *fmt, ...) UPRINTF(3, 4);
+
+// The shared random generator: integers 0 to 32767, one instance for the whole program.
+enum { URAND_MAX = 32767 };
+void usrand(uint32_t seed);
+int urand(void);
+inline float urandf(void) { return (float)(urand() / 32767.0); }

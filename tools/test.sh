@@ -1,0 +1,8 @@
+#!/usr/bin/env bash
+# Installs what is needed, builds everything and runs every test.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash tools/packages.sh
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+cmake --build build -j"$(nproc)"
+cd build && ctest --output-on-failure -j2 --timeout 600
