@@ -1,0 +1,39 @@
+// Application shell: entry, initialisation, main loop, input, camera and frame composition.
+#pragma once
+#include <cstdint>
+
+struct SDL_Window;
+typedef void *SDL_GLContext;
+struct _SDL_GameController;
+
+struct camera {
+  float pos[3];
+  float pitch, yaw, roll; // degrees; pitch in [-45, 45], positive looks down; yaw 0 looks along -z
+  float up[3];
+  float dir[3];
+  float right[3];
+};
+extern camera g_cam; // the one camera; written by the update step and world loading
+
+extern SDL_GLContext g_gl_context;
+extern _SDL_GameController *g_controller;
+
+extern int g_quit, g_mouse_captured, g_moved, g_screenshot_request;
+extern float g_in_forward, g_in_strafe, g_fwd_smooth, g_strafe_smooth, g_bob;
+extern float g_jump_offset, g_jump_velocity, g_saved_walk_speed, g_overlay_alpha;
+
+void init(void);
+void resize(int w, int h);
+void game_main(void);
+void game_update(float dt);
+void handle_key(int32_t key);
+void render_frame(void);
+
+void cam_update_vectors(camera *cam);
+void cam_add_pitch(camera *cam, float delta);
+void cam_move(void);
+float eye_height(void);
+int32_t step_period(void);
+void jump_step(void);
+// Update steps to run when the clock reads now and the simulation has reached *sim_time.
+uint32_t loop_steps(uint32_t *sim_time, uint32_t now);
