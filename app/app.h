@@ -34,6 +34,9 @@ void cam_add_pitch(camera *cam, float delta);
 void cam_move(void);
 float eye_height(void);
 int32_t step_period(void);
+void cam_sway(void);
 void jump_step(void);
+// Controller stick value: raw / 32767 outside the strict dead zone of 0.24, else 0.
+float stick_value(int16_t raw);
 // Update steps to run when the clock reads now and the simulation has reached *sim_time.
 uint32_t loop_steps(uint32_t *sim_time, uint32_t now);

@@ -1,0 +1,20 @@
+// One frame: the passes in their fixed order.
+#include "app/app.h"
+#include "core/params.h"
+#include "core/util.h"
+#include "render/frustum.h"
+#include "render/shader.h"
+#include <GL/glew.h>
+#include <SDL.h>
+
+void render_frame(void) {
+  // nothing covers the picture until the world has a sky: start from the fog colour
+  glClearColor(v3_fog_color[0], v3_fog_color[1], v3_fog_color[2], 1);
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  cam_load_matrix(&g_cam);
+  prg_use(PRG_FLAT_COLOR);
+  glBindFramebuffer(GL_FRAMEBUFFER, 0);
+  glViewport(0, 0, i_screen_w, i_screen_h);
+  glUseProgram(0);
+  SDL_GL_SwapWindow(g_window);
+}

@@ -1,0 +1,52 @@
+// The main loop: fixed 33 ms update steps, one frame after each batch, a frame-rate sample a second.
+#include "app/app.h"
+#include "core/fmon.h"
+#include "core/params.h"
+#include "core/util.h"
+#include <SDL.h>
+
+uint32_t loop_steps(uint32_t *sim_time, uint32_t now) {
+  if (!(*sim_time < now)) return 0;
+  uint32_t n = (now - *sim_time - 1) / 33 + 1;
+  *sim_time += 33 * n;
+  return n;
+}
+
+struct fps_sampler {
+  uint32_t frames, last, samples, below60, below30;
+};
+
+static void take_sample(fps_sampler &s) {
+  SDL_SetWindowTitle(g_window, "Velder 2");
+  s.samples++;
+  if (s.frames < 60) s.below60++;
+  if (s.frames < 30) s.below30++;
+  r.fps_lt_60 = (float)s.below60 / (float)s.samples * 100;
+  r.fps_lt_30 = (float)s.below30 / (float)s.samples * 100;
+  r.fps = s.frames;
+  if ((float)r.fps < (float)r.fps_min) r.fps_min = r.fps;
+  if ((float)r.fps > (float)r.fps_max) r.fps_max = r.fps;
+  s.frames = 0;
+  s.last = SDL_GetTicks();
+  // changed shaders and textures are reloaded here, between frames, once a second
+  fmon_poll();
+}
+
+void game_main(void) {
+  resize(i_screen_w, i_screen_h);
+  render_frame();
+  g_mouse_captured = 0;
+  SDL_Event ev;
+  while (SDL_PollEvent(&ev)) {
+  }
+  uint32_t sim = SDL_GetTicks();
+  fps_sampler s = {};
+  while (!g_quit) {
+    for (uint32_t n = loop_steps(&sim, SDL_GetTicks()); n > 0; n--) game_update(1.0f / 30);
+    render_frame();
+    s.frames++;
+    if (SDL_GetTicks() - s.last > 1000) take_sample(s);
+    r.ndraw = 0;
+  }
+  uinfo("exit");
+}

@@ -1,0 +1,126 @@
+// Global parameters with their defaults, the "param.cfg" reader and the statistics counters.
+#include "core/params.h"
+#include "core/file.h"
+#include "core/util.h"
+#include <cstdio>
+#include <cstring>
+
+int b_fog_on = 1;
+float v3_fog_color[3] = {0.5f, 0.5f, 0.5f};
+float f_fog_density = 0.35f, f_fog_start = 20, f_fog_end = 80;
+float v3_sky_color[3] = {0.45f, 0.57f, 0.6f}, v3_alpha_color[3] = {0, 0, 0};
+int i_screen_w = 854, i_screen_h = 480;
+int b_camera_clamp_y = 1;
+float f_camera_zfar = 100;
+float v3_camera_start_pos[3], v3_camera_start_rot[3];
+int i_veg_mass_count = 1000, i_veg_detail_count = 1000;
+float f_veg_pos_r = 60;
+int b_veg_patch_on = 1, i_veg_patch_mapsz = 64, i_veg_patch_blocksz = 16;
+int b_frustum_cull = 1;
+char s_ambient_loop[PARAM_STRING_SIZE];
+int i_rain_ndroplets, i_snow_nflakes;
+int i_tn_ndivs = 10;
+float f_tn_sz = 400, f_tn_hm_maxy = 20;
+float f_walk_speed = 2.8f, f_texture_scale = 1;
+int i_grass_ntufts = 1500, i_grass_cell_sample_res = 8;
+char s_default_clut[PARAM_STRING_SIZE];
+
+pm_stats pm;
+r_stats r = {0, 12345678, 0, 0, 0, 0, 0, 0, 0, 0};
+
+const param_row g_params[NPARAMS] = {
+    {"b_fog_on", PT_BOOL, &b_fog_on},
+    {"v3_fog_color", PT_VEC3, v3_fog_color},
+    {"f_fog_density", PT_FLOAT, &f_fog_density},
+    {"f_fog_start", PT_FLOAT, &f_fog_start},
+    {"f_fog_end", PT_FLOAT, &f_fog_end},
+    {"v3_sky_color", PT_VEC3, v3_sky_color},
+    {"v3_alpha_color", PT_VEC3, v3_alpha_color},
+    {"i_screen_w", PT_INT, &i_screen_w},
+    {"i_screen_h", PT_INT, &i_screen_h},
+    {"b_camera_clamp_y", PT_BOOL, &b_camera_clamp_y},
+    {"f_camera_zfar", PT_FLOAT, &f_camera_zfar},
+    {"v3_camera_start_pos", PT_VEC3, v3_camera_start_pos},
+    {"v3_camera_start_rot", PT_VEC3, v3_camera_start_rot},
+    {"i_veg_mass_count", PT_INT, &i_veg_mass_count},
+    {"i_veg_detail_count", PT_INT, &i_veg_detail_count},
+    {"f_veg_pos_r", PT_FLOAT, &f_veg_pos_r},
+    {"b_veg_patch_on", PT_BOOL, &b_veg_patch_on},
+    {"i_veg_patch_mapsz", PT_INT, &i_veg_patch_mapsz},
+    {"i_veg_patch_blocksz", PT_INT, &i_veg_patch_blocksz},
+    {"b_frustum_cull", PT_BOOL, &b_frustum_cull},
+    {"s_ambient_loop", PT_STRING, s_ambient_loop},
+    {"i_rain_ndroplets", PT_INT, &i_rain_ndroplets},
+    {"i_snow_nflakes", PT_INT, &i_snow_nflakes},
+    {"i_tn_ndivs", PT_INT, &i_tn_ndivs},
+    {"f_tn_sz", PT_FLOAT, &f_tn_sz},
+    {"f_tn_hm_maxy", PT_FLOAT, &f_tn_hm_maxy},
+    {"f_walk_speed", PT_FLOAT, &f_walk_speed},
+    {"f_texture_scale", PT_FLOAT, &f_texture_scale},
+    {"i_grass_ntufts", PT_INT, &i_grass_ntufts},
+    {"i_grass_cell_sample_res", PT_INT, &i_grass_cell_sample_res},
+    {"s_default_clut", PT_STRING, s_default_clut},
+};
+
+const stat_row g_stats[NSTATS] = {
+    {"pm.nobj", ST_UINT, &pm.nobj},
+    {"pm.nvis", ST_UINT, &pm.nvis},
+    {"pm.nvis_peak", ST_UINT, &pm.nvis_peak},
+    {"r.fps", ST_UINT, &r.fps},
+    {"r.fps.min", ST_UINT, &r.fps_min},
+    {"r.fps.max", ST_UINT, &r.fps_max},
+    {"r.fps.lt_30", ST_FLOAT, &r.fps_lt_30},
+    {"r.fps.lt_60", ST_FLOAT, &r.fps_lt_60},
+    {"r.ndraw", ST_UINT, &r.ndraw},
+    {"r.ndraw_peak", ST_UINT, &r.ndraw_peak},
+    {"r.ncull_peak", ST_UINT, &r.ncull_peak},
+    {"r.texmgr_ntex", ST_UINT, &r.texmgr_ntex},
+    {"r.grass_ntris", ST_UINT, &r.grass_ntris},
+};
+
+static void parse_line(const param_row &p, const char *line) {
+  // the name word goes to a scratch as large as the line, so it can never overflow
+  char word[512];
+  switch (p.type) {
+  case PT_INT:
+  case PT_BOOL:
+    sscanf(line, "%511s %d", word, (int *)p.ptr);
+    break;
+  case PT_FLOAT:
+    sscanf(line, "%511s %f", word, (float *)p.ptr);
+    break;
+  case PT_STRING:
+    sscanf(line, "%511s %63s", word, (char *)p.ptr);
+    break;
+  case PT_VEC3: {
+    float *v = (float *)p.ptr;
+    sscanf(line, "%511s %f %f %f", word, &v[0], &v[1], &v[2]);
+    break;
+  }
+  }
+}
+
+void parse_cfg(void) {
+  FILE *fp = fopen(ufmt("%s/param.cfg", g_root), "r");
+  if (!fp) return;
+  char line[512]; // longer lines arrive in pieces of up to 511 characters
+  size_t lineno = 0;
+  while (fgets(line, sizeof line, fp)) {
+    lineno++;
+    line[strcspn(line, "\r\n")] = 0;
+    if (line[0] == '#' || line[0] == 0) continue;
+    const param_row *row = nullptr;
+    for (const param_row &p : g_params)
+      if (strncmp(line, p.name, strlen(p.name)) == 0) {
+        row = &p;
+        break;
+      }
+    if (!row) {
+      line[strcspn(line, " \t\v\f")] = 0;
+      uwarn("unknown param at #%zu: %s", lineno, line);
+      continue;
+    }
+    parse_line(*row, line);
+  }
+  fclose(fp);
+}

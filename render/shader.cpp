@@ -1,0 +1,101 @@
+// Shader programs: compile and link the fixed table at start; recompile one source on reload.
+#include "render/shader.h"
+#include "core/file.h"
+#include "core/fmon.h"
+#include "core/util.h"
+#include <GL/glew.h>
+#include <cstdlib>
+#include <cstring>
+
+shader_row g_shader_table[PRG_COUNT] = {
+    {{"shader/generic.vs", "shader/flat_color.fs", nullptr}, nullptr},
+    {{"shader/flat_image.vs", "shader/flat_image.fs", nullptr}, nullptr},
+    {{"shader/wobj.vs", "shader/wobj.fs", nullptr}, nullptr},
+    {{"shader/grass.vs", "shader/grass.fs", nullptr}, nullptr},
+    {{"shader/terrain.vs", "shader/terrain.fs", nullptr}, nullptr},
+    {{"shader/skybox.vs", "shader/skybox.fs", nullptr}, nullptr},
+    {{"shader/snow.vs", "shader/snow.fs", nullptr}, nullptr},
+    {{"shader/postproc.vs", "shader/postproc.fs", nullptr}, nullptr},
+};
+
+static char *info_log(GLuint obj, bool program) {
+  GLint n = 0;
+  if (program) glGetProgramiv(obj, GL_INFO_LOG_LENGTH, &n);
+  else glGetShaderiv(obj, GL_INFO_LOG_LENGTH, &n);
+  if (n < 1) n = 1;
+  char *log = (char *)umalloc((size_t)n);
+  log[0] = 0;
+  if (program) glGetProgramInfoLog(obj, n, nullptr, log);
+  else glGetShaderInfoLog(obj, n, nullptr, log);
+  return log;
+}
+
+uint32_t compile_shader(const char *path, int fatal) {
+  size_t size;
+  char *src = ureadf(path, &size);
+  size_t len = strlen(path);
+  bool vertex = len >= 2 && strcmp(path + len - 2, "vs") == 0;
+  GLuint sh = glCreateShader(vertex ? GL_VERTEX_SHADER : GL_FRAGMENT_SHADER);
+  const GLchar *text = src;
+  GLint text_len = (GLint)size;
+  glShaderSource(sh, 1, &text, &text_len);
+  glCompileShader(sh);
+  free(src);
+  GLint ok = 0;
+  glGetShaderiv(sh, GL_COMPILE_STATUS, &ok);
+  if (ok) return sh;
+  char *log = info_log(sh, false);
+  const char *kind = vertex ? "vertex" : "fragment";
+  if (fatal) uerror("failed to compile %s shader %s: %s", kind, path, log);
+  uwarn("failed to compile %s shader %s: %s", kind, path, log);
+  free(log);
+  glDeleteShader(sh);
+  return 0;
+}
+
+void prg_create(void) {
+  for (shader_row &row : g_shader_table) {
+    prg *p = (prg *)umalloc(sizeof *p);
+    p->id = glCreateProgram();
+    p->count = 0;
+    for (const char *const *path = row.paths; *path; path++) {
+      prg_shader &e = p->shaders[p->count++];
+      e.id = compile_shader(*path, 1);
+      size_t n = strlen(*path) + 1;
+      e.path = (char *)umalloc(n);
+      memcpy(e.path, *path, n);
+      e.mtime = ufmodtime(*path);
+      glAttachShader(p->id, e.id);
+      e.fmon = fmon_register(e.path, reload_prog, p);
+    }
+    glLinkProgram(p->id);
+    GLint ok = 0;
+    glGetProgramiv(p->id, GL_LINK_STATUS, &ok);
+    if (!ok) uerror("failed to link shader program (%s,%s):\n%s", row.paths[0], row.paths[1], info_log(p->id, true));
+    row.program = p;
+  }
+}
+
+void reload_prog(const char *path, void *record) {
+  prg *p = (prg *)record;
+  prg_shader *e = nullptr;
+  for (uint32_t i = 0; i < p->count && !e; i++)
+    if (strcmp(p->shaders[i].path, path) == 0) e = &p->shaders[i];
+  if (!e) return;
+  uint32_t sh = compile_shader(path, 0);
+  if (!sh) return;
+  glDeleteShader(e->id);
+  e->id = sh;
+  glDeleteProgram(p->id);
+  p->id = glCreateProgram();
+  for (uint32_t i = 0; i < p->count; i++) glAttachShader(p->id, p->shaders[i].id);
+  glLinkProgram(p->id);
+  GLint ok = 0;
+  glGetProgramiv(p->id, GL_LINK_STATUS, &ok);
+  if (!ok) uerror("failed to link shader program");
+}
+
+void prg_use(int row) {
+  prg *p = g_shader_table[row].program;
+  glUseProgram(p ? p->id : 0);
+}

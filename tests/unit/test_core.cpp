@@ -1,0 +1,148 @@
+// Foundation: reports, allocation, formatting, paths, files, the file monitor and the generator.
+#include "core/file.h"
+#include "core/fmon.h"
+#include "core/util.h"
+#include "tests/unit/testutil.h"
+#include <gtest/gtest.h>
+#include <string>
+
+TEST(Format, UfmtCutsAt2047Characters) {
+  std::string big(3000, 'x');
+  const char *s = ufmt("%s", big.c_str());
+  EXPECT_EQ(strlen(s), 2047u);
+  EXPECT_STREQ(ufmt("%s/%s", "data", "brushes"), "data/brushes");
+}
+
+TEST(Format, UsnprintfAlwaysTerminates) {
+  char buf[16];
+  memset(buf, 'z', sizeof buf);
+  usnprintf(buf, sizeof buf, "%s", "abcdefghijklmnopqrst");
+  EXPECT_STREQ(buf, "abcdefghijklmno");
+}
+
+TEST(Report, FormsWriteExactLines) {
+  testing::internal::CaptureStderr();
+  uwarn_at("somefunc", 42, "careful %d", 7);
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "warning: somefunc#42: careful 7\n");
+  testing::internal::CaptureStdout();
+  uinfo_at("init", "using SDL %d.%d.%d", 2, 26, 5);
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "init: using SDL 2.26.5\n");
+}
+
+TEST(ReportDeath, ErrorAndCheckEndWithStatus1) {
+  EXPECT_EXIT(uerror_at("cfg_read", 9, "#%u: missing value", 3u), testing::ExitedWithCode(1),
+              "^error: cfg_read#9: #3: missing value\n$");
+  int x = 3;
+  EXPECT_EXIT(ucheck(x == 4), testing::ExitedWithCode(1), "expression 'x == 4' is false\n$");
+  // an over-long message still ends the program with its full line on standard error
+  std::string big(6000, 'm');
+  EXPECT_EXIT(uerror_at("f", 1, "%s", big.c_str()), testing::ExitedWithCode(1), "m{6000}\n$");
+}
+
+TEST(ReportDeath, AllocatorsReportUnderTheirOwnNames) {
+  EXPECT_EXIT(umalloc(SIZE_MAX / 2), testing::ExitedWithCode(1),
+              "^error: umalloc#[0-9]+: failed to allocate [0-9]+ bytes\n$");
+  EXPECT_EXIT(ucalloc(SIZE_MAX / 8, 4), testing::ExitedWithCode(1),
+              "^error: ucalloc#[0-9]+: failed to allocate memory: nmemb [0-9]+, sz: 4\n$");
+  EXPECT_EXIT(urealloc(nullptr, SIZE_MAX / 2), testing::ExitedWithCode(1),
+              "^error: urealloc#[0-9]+: failed to reallocate [0-9]+ bytes\n$");
+  void *p = urealloc(nullptr, 16); // a null pointer is an allocation
+  ASSERT_NE(p, nullptr);
+  free(p);
+}
+
+TEST(Paths, RootAndMakepath) {
+  usetroot("data");
+  char out[16];
+  umakepath(out, sizeof out, "0123456789"); // 4 + 1 + 10 characters and the NUL fill 16 bytes
+  EXPECT_STREQ(out, "data/0123456789");
+  EXPECT_EXIT(umakepath(out, sizeof out, "0123456789a"), testing::ExitedWithCode(1),
+              "^error: umakepath#[0-9]+: path too long for 0123456789a\n$");
+  usetroot("data/");
+  char p[64];
+  umakepath(p, sizeof p, "brushes");
+  EXPECT_STREQ(p, "data//brushes");
+  std::string r255(255, 'r'), r256(256, 'r');
+  usetroot(r255.c_str());
+  EXPECT_EQ(strlen(g_root), 255u);
+  EXPECT_EXIT(usetroot(r256.c_str()), testing::ExitedWithCode(1), "^error: usetroot#[0-9]+: path too long\n$");
+  usetroot("data");
+}
+
+TEST(Files, ReadSizeAndModTime) {
+  TempDir d;
+  std::string empty = d.write("empty", "");
+  size_t n = 99;
+  char *b = ureadf(empty.c_str(), &n);
+  EXPECT_EQ(n, 0u);
+  EXPECT_EQ(b[0], 0);
+  free(b);
+  std::string ten = d.write("ten", "0123456789");
+  FILE *fp = fopen(ten.c_str(), "r");
+  fseek(fp, 4, SEEK_SET);
+  EXPECT_EQ(fsz(fp), 10);
+  EXPECT_EQ(ftell(fp), 4);
+  fclose(fp);
+  EXPECT_GT(ufmodtime(ten.c_str()), 0);
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(ufmodtime(d.path("missing").c_str()), -1);
+  std::string err = testing::internal::GetCapturedStderr();
+  EXPECT_EQ(err.rfind("warning: ufmodtime#", 0), 0u);
+  EXPECT_NE(err.find("_stat(\"" + d.path("missing") + "\"): No such file or directory (2)\n"), std::string::npos);
+  EXPECT_EXIT(ureadf(d.path("missing").c_str(), &n), testing::ExitedWithCode(1),
+              "^error: ureadf#[0-9]+: failed to open .*missing\n$");
+  EXPECT_EXIT(ufopen("/nonexistent/x", "r"), testing::ExitedWithCode(1),
+              "^error: ufopen#[0-9]+: failed to open /nonexistent/x\n$");
+}
+
+static void noop(const char *, void *) {}
+
+TEST(FileMonitor, SlotsFillUpwardAndOverflowIsFatal) {
+  TempDir d;
+  std::string f = d.write("f", "x");
+  fmon_init();
+  for (int i = 0; i < FMON_MAX; i++) ASSERT_EQ(fmon_register(f.c_str(), noop, nullptr), i);
+  EXPECT_EQ(fmon_get(1023)->mtime, ufmodtime(f.c_str()));
+  EXPECT_EXIT(fmon_register(f.c_str(), noop, nullptr), testing::ExitedWithCode(1),
+              "^error: fmon_register#[0-9]+: ftab overflow \\(1024\\)\n$");
+  fmon_init();
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(fmon_register(d.path("nope").c_str(), noop, nullptr), 0); // a missing file still registers
+  EXPECT_NE(testing::internal::GetCapturedStderr().find("_stat("), std::string::npos);
+  EXPECT_EQ(fmon_get(0)->mtime, -1);
+}
+
+static int polled;
+static void count_poll(const char *, void *arg) { polled += *(int *)arg; }
+
+TEST(FileMonitor, PollCallsBackOnceWhenAFileChanges) {
+  TempDir d;
+  std::string f = d.write("shader.fs", "a");
+  fmon_init();
+  int weight = 1;
+  fmon_register(f.c_str(), count_poll, &weight);
+  polled = 0;
+  fmon_poll();
+  EXPECT_EQ(polled, 0);
+  struct timespec ts[2] = {{0, UTIME_OMIT}, {time(nullptr) + 5, 0}};
+  utimensat(AT_FDCWD, f.c_str(), ts, 0);
+  fmon_poll();
+  fmon_poll();
+  EXPECT_EQ(polled, 1);
+  fmon_init();
+}
+
+TEST(Random, RangeAndRepeatability) {
+  usrand(7);
+  int a[64], lo = 32767, hi = 0;
+  for (int &x : a) x = urand();
+  usrand(7);
+  for (int x : a) EXPECT_EQ(urand(), x);
+  for (int i = 0; i < 200000; i++) {
+    int x = urand();
+    lo = std::min(lo, x);
+    hi = std::max(hi, x);
+  }
+  EXPECT_EQ(lo, 0);
+  EXPECT_EQ(hi, URAND_MAX);
+}
