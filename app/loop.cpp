@@ -48,5 +48,6 @@ void game_main(void) {
     if (SDL_GetTicks() - s.last > 1000) take_sample(s);
     r.ndraw = 0;
   }
+  stats_print();
   uinfo("exit");
 }

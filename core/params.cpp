@@ -124,3 +124,11 @@ void parse_cfg(void) {
   }
   fclose(fp);
 }
+
+// The counters as information lines, one per row, for the people who tune worlds and the engine.
+void stats_print(void) {
+  for (const stat_row &s : g_stats) {
+    if (s.kind == ST_UINT) uinfo("%s %u", s.name, *(const uint32_t *)s.ptr);
+    else uinfo("%s %.1f", s.name, *(const float *)s.ptr);
+  }
+}

@@ -52,3 +52,4 @@ extern pm_stats pm;
 extern r_stats r;
 
 void parse_cfg(void);
+void stats_print(void);
