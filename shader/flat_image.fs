@@ -1,0 +1,9 @@
+// Flat image: texture times vertex colour, so the overlay's opacity is image alpha times colour alpha.
+#version 120
+
+uniform sampler2D tex;
+
+void main()
+{
+    gl_FragColor = texture2D(tex, gl_TexCoord[0].st) * gl_Color;
+}

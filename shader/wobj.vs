@@ -1,0 +1,33 @@
+// World items: billboards and trees swaying in the wind, with the view direction for the sky tint.
+#version 120
+
+uniform vec3 wdir;          // wind direction, horizontal unit vector
+uniform float wstr;         // gust strength, within +-0.0275
+uniform mat4 camera_matrix; // eye-to-world rotation: columns right, up, -dir
+uniform float cam_height;   // camera y in world units
+
+varying vec3 v_view;        // world-space direction from the eye to the vertex
+varying float v_height;     // vertex height relative to the camera, world units
+varying float v_base;       // 1 at the foot of a quad, 0 at its top
+
+void main()
+{
+    // Crossed quads carry their image upright: the top row has the smaller t. The foot stays
+    // planted while the crown follows the wind; trees are scaled by their height, so they
+    // sway in proportion to it.
+    float t = gl_MultiTexCoord0.t;
+    float top = clamp(1.0 - t, 0.0, 1.0);
+    vec4 v = gl_Vertex;
+    v.xyz += wdir * (wstr * 18.0 * top);
+
+    vec4 eye = gl_ModelViewMatrix * v;
+    vec3 world = (camera_matrix * vec4(eye.xyz, 0.0)).xyz;
+    v_view = world;
+    v_height = world.y;
+    v_base = 1.0 - top;
+
+    gl_TexCoord[0] = gl_MultiTexCoord0;
+    gl_FrontColor = gl_Color;
+    gl_FogFragCoord = length(eye.xyz);
+    gl_Position = gl_ModelViewProjectionMatrix * v;
+}

@@ -1,0 +1,56 @@
+// Entry of the end-to-end suite: one Xvfb serves every test of the run.
+#include "game.h"
+#include "proc.h"
+#include "xwin.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <unistd.h>
+
+// Starts Xvfb on a display of its own choosing (-displayfd) and points DISPLAY at it, for
+// this process (the shader test opens a context here) and for every game it starts.
+class xvfb_env : public ::testing::Environment {
+ public:
+  void SetUp() override {
+    std::filesystem::create_directories(E2E_RUN_DIR);
+    int fds[2];
+    ASSERT_EQ(pipe(fds), 0);
+    pid_ = proc_spawn({"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0",
+                       "1600x1200x24", "-nolisten", "tcp"},
+                      "", std::string(E2E_RUN_DIR) + "/xvfb.log",
+                      std::string(E2E_RUN_DIR) + "/xvfb.log", {});
+    close(fds[1]);
+    ASSERT_GT(pid_, 0) << "cannot start Xvfb";
+    std::string num;
+    long long deadline = proc_now_ms() + 20000;
+    while (proc_now_ms() < deadline && (num.empty() || num.back() != '\n')) {
+      pollfd p = {fds[0], POLLIN, 0};
+      if (poll(&p, 1, 200) > 0) {
+        char c;
+        if (read(fds[0], &c, 1) != 1) break;
+        num += c;
+      }
+    }
+    close(fds[0]);
+    ASSERT_FALSE(num.empty() || num.back() != '\n') << "Xvfb reported no display";
+    num.pop_back();
+    g_e2e_display = ":" + num;
+    setenv("DISPLAY", g_e2e_display.c_str(), 1);
+    ASSERT_TRUE(xw_open(g_e2e_display)) << "cannot open " << g_e2e_display;
+  }
+  void TearDown() override {
+    xw_close();
+    if (pid_ > 0) proc_kill_group(pid_);
+  }
+
+ private:
+  pid_t pid_ = -1;
+};
+
+int main(int argc, char **argv) {
+  ::testing::InitGoogleTest(&argc, argv);
+  ::testing::AddGlobalTestEnvironment(new xvfb_env);
+  return RUN_ALL_TESTS();
+}

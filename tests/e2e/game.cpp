@@ -1,0 +1,223 @@
+// Driving the real game for end-to-end tests: scratch folders, start, xdotool input, bounded exits.
+#include "game.h"
+#include "proc.h"
+
+#include <filesystem>
+#include <regex>
+#include <sstream>
+
+namespace fs = std::filesystem;
+
+std::string g_e2e_display;
+
+static std::string win_arg(const game *g) { return std::to_string(g->win); }
+
+// The generated world is made once per run and shared read-only through links.
+static std::string world_dir(void) {
+#ifdef E2E_WORLDGEN
+  static std::string made;
+  static bool tried;
+  if (!tried) {
+    tried = true;
+    std::string dir = std::string(E2E_RUN_DIR) + "/_world-tiny";
+    std::error_code ec;
+    fs::remove_all(dir, ec);
+    std::string log;
+    int code = proc_run({E2E_WORLDGEN, "--preset", "tiny", dir}, 180000, &log);
+    if (code == 0)
+      made = dir;
+    else
+      fprintf(stderr, "e2e: velder-worldgen failed (%d): %s\n", code, log.c_str());
+  }
+  return made;
+#else
+  return "";
+#endif
+}
+
+bool game_setup(game *g, const std::string &name) {
+  std::error_code ec;
+  g->name = name;
+  g->dir = std::string(E2E_RUN_DIR) + "/" + name;
+  g->data = "data";
+  g->out_path = g->dir + "/stdout.txt";
+  g->err_path = g->dir + "/stderr.txt";
+  g->pid = -1;
+  g->win = 0;
+  g->exit_code = -1;
+  fs::remove_all(g->dir, ec);
+  fs::create_directories(g->dir + "/data", ec);
+  if (ec) return false;
+  fs::copy(E2E_SHADER_DIR, g->dir + "/shader", fs::copy_options::recursive, ec);
+  if (ec) return false;
+  std::string world = world_dir();
+  if (!world.empty()) {
+    fs::copy(world, g->dir + "/data",
+             fs::copy_options::recursive | fs::copy_options::create_symlinks, ec);
+    if (ec) return false;
+    // param.cfg gets test lines appended: a private copy, not a link
+    std::string cfg = g->dir + "/data/param.cfg";
+    if (fs::is_symlink(cfg, ec)) {
+      std::string text = file_read(world + "/param.cfg");
+      fs::remove(cfg, ec);
+      file_write(cfg, text);
+    }
+  }
+  return true;
+}
+
+void game_param(game *g, const std::string &line) {
+  std::string cfg = g->dir + "/" + g->data + "/param.cfg";
+  std::string text = file_read(cfg);
+  if (!text.empty() && text.back() != '\n') text += "\n";
+  file_write(cfg, text + line + "\n");
+}
+
+std::string game_shader_path(const game *g, const std::string &file) {
+  return g->dir + "/shader/" + file;
+}
+
+bool game_start(game *g) {
+  g->pid = proc_spawn({E2E_VELDER, g->data}, g->dir, g->out_path, g->err_path,
+                      {"DISPLAY=" + g_e2e_display, "SDL_AUDIODRIVER=dummy"});
+  return g->pid > 0;
+}
+
+bool game_running(game *g) {
+  if (g->pid <= 0) return false;
+  int st;
+  if (proc_wait(g->pid, 0, &st)) {
+    g->exit_code = proc_exit_code(st);
+    g->pid = -1;
+    return false;
+  }
+  return true;
+}
+
+bool game_wait_window(game *g, int timeout_ms) {
+  long long deadline = proc_now_ms() + timeout_ms;
+  while (proc_now_ms() < deadline) {
+    if (!game_running(g)) return false;
+    g->win = xw_find_pid(g->pid);
+    if (g->win) return true;
+    proc_sleep_ms(50);
+  }
+  return false;
+}
+
+std::string game_title(const game *g) { return g->win ? xw_name(g->win) : ""; }
+
+bool game_wait_title(game *g, const std::string &title, int timeout_ms) {
+  long long deadline = proc_now_ms() + timeout_ms;
+  while (proc_now_ms() < deadline) {
+    if (game_title(g) == title) return true;
+    if (!game_running(g)) return false;
+    proc_sleep_ms(50);
+  }
+  return false;
+}
+
+bool game_key(game *g, const std::string &keysym) {
+  if (!g->win) return false;
+  proc_run({"xdotool", "windowfocus", win_arg(g)}, 5000);
+  return proc_run({"xdotool", "key", "--window", win_arg(g), keysym}, 5000) == 0;
+}
+
+bool game_click(game *g, int x, int y, int button, int hold_ms) {
+  if (!g->win) return false;
+  std::string b = std::to_string(button);
+  if (proc_run({"xdotool", "mousemove", "--window", win_arg(g), std::to_string(x),
+                std::to_string(y)},
+               5000) != 0)
+    return false;
+  if (proc_run({"xdotool", "mousedown", b}, 5000) != 0) return false;
+  proc_sleep_ms(hold_ms);
+  return proc_run({"xdotool", "mouseup", b}, 5000) == 0;
+}
+
+bool game_resize(game *g, int w, int h) {
+  if (!g->win) return false;
+  return proc_run({"xdotool", "windowsize", win_arg(g), std::to_string(w), std::to_string(h)},
+                  5000) == 0;
+}
+
+bool game_wait_size(game *g, int w, int h, int timeout_ms) {
+  long long deadline = proc_now_ms() + timeout_ms;
+  while (proc_now_ms() < deadline) {
+    int cw, ch;
+    if (g->win && xw_size(g->win, &cw, &ch) && cw == w && ch == h) return true;
+    proc_sleep_ms(50);
+  }
+  return false;
+}
+
+bool game_close(game *g) { return g->win && xw_send_delete(g->win); }
+
+bool game_capture(game *g, const std::string &shot, image *img, std::string *saved) {
+  if (!g->win || !xw_capture(g->win, img)) return false;
+  std::string path = img_save(*img, g->dir + "/" + shot);
+  if (saved) *saved = path;
+  return !path.empty();
+}
+
+xw_id error_box_wait(int timeout_ms) {
+  long long deadline = proc_now_ms() + timeout_ms;
+  while (proc_now_ms() < deadline) {
+    xw_id box = xw_find_named("Error");
+    if (box) return box;
+    proc_sleep_ms(50);
+  }
+  return 0;
+}
+
+static bool gone(xw_id box, int timeout_ms) {
+  long long deadline = proc_now_ms() + timeout_ms;
+  while (proc_now_ms() < deadline) {
+    if (!xw_exists(box) || !xw_viewable(box)) return true;
+    proc_sleep_ms(50);
+  }
+  return false;
+}
+
+bool error_box_close(xw_id box) {
+  proc_run({"xdotool", "key", "--window", std::to_string(box), "Return"}, 5000);
+  if (gone(box, 3000)) return true;
+  xw_send_delete(box);
+  return gone(box, 3000);
+}
+
+bool game_wait_exit(game *g, int timeout_ms) {
+  if (g->pid <= 0) return g->exit_code != -1;
+  int st;
+  if (proc_wait(g->pid, timeout_ms, &st)) {
+    g->exit_code = proc_exit_code(st);
+    g->pid = -1;
+    return true;
+  }
+  proc_kill_group(g->pid);
+  g->pid = -1;
+  g->exit_code = -1;
+  return false;
+}
+
+void game_stop(game *g) {
+  if (g->pid > 0) proc_kill_group(g->pid);
+  g->pid = -1;
+  // a box left by a failed test would be taken for the next test's
+  if (xw_id box = xw_find_named("Error")) xw_send_delete(box);
+}
+
+std::string game_stdout(const game *g) { return file_read(g->out_path); }
+std::string game_stderr(const game *g) { return file_read(g->err_path); }
+
+std::vector<int> game_fps_samples(const game *g) {
+  std::vector<int> out;
+  std::istringstream in(game_stdout(g));
+  std::string line;
+  // "r.fps" alone, not "r.fps.min" and the like
+  std::regex re(R"(r\.fps(?![.\w])\D*(\d+))");
+  std::smatch m;
+  while (std::getline(in, line))
+    if (std::regex_search(line, m, re)) out.push_back(std::stoi(m[1]));
+  return out;
+}

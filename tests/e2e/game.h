@@ -1,0 +1,65 @@
+// Driving the real game for end-to-end tests: a scratch folder, the process, its window and its exit.
+#pragma once
+#include "xwin.h"
+#include <string>
+#include <sys/types.h>
+#include <vector>
+
+// One run of the game. The working directory is runs/<name>: it holds a copy of shader/ that a
+// test may break, the data root "data" and the captured output, and it stays after the test
+// for inspection (screenshots land there too).
+struct game {
+  std::string name;
+  std::string dir;      // working directory
+  std::string data;     // data root, passed as the one argument
+  std::string out_path; // captured stdout
+  std::string err_path; // captured stderr
+  pid_t pid = -1;
+  xw_id win = 0;
+  int exit_code = -1;   // valid once game_wait_exit returned true
+};
+
+// Set by the test environment.
+extern std::string g_e2e_display;
+
+// Fresh scratch folder with shader/ and the data root. When the world generator was built,
+// the data root holds a generated tiny world (made once per run, linked file by file).
+bool game_setup(game *g, const std::string &name);
+// Appends one line to the data root's param.cfg (later lines win).
+void game_param(game *g, const std::string &line);
+std::string game_shader_path(const game *g, const std::string &file);
+
+bool game_start(game *g);
+// Waits for the game's own window; false on timeout or when the process ended first.
+bool game_wait_window(game *g, int timeout_ms);
+std::string game_title(const game *g);
+bool game_wait_title(game *g, const std::string &title, int timeout_ms);
+bool game_running(game *g);
+
+// Input, through xdotool with the window as target (no window manager runs).
+bool game_key(game *g, const std::string &keysym);
+bool game_click(game *g, int x, int y, int button = 1, int hold_ms = 50);
+bool game_resize(game *g, int w, int h);
+// Waits until the window reports the size; false on timeout.
+bool game_wait_size(game *g, int w, int h, int timeout_ms);
+// A window manager's close request (WM_DELETE_WINDOW).
+bool game_close(game *g);
+// Captures the window and saves it as dir/<shot>.png; the path goes to *saved.
+bool game_capture(game *g, const std::string &shot, image *img, std::string *saved = nullptr);
+
+// The fatal-error box ("Error"), waited for up to timeout_ms; 0 when none came.
+xw_id error_box_wait(int timeout_ms);
+// Presses Return in the box; falls back to a close request.
+bool error_box_close(xw_id box);
+
+// Waits for the process to end; stores the exit code. On timeout the process group is killed
+// and false is returned: a test never hangs.
+bool game_wait_exit(game *g, int timeout_ms);
+// Kills what is left of the run (fixture tear-down).
+void game_stop(game *g);
+
+std::string game_stdout(const game *g);
+std::string game_stderr(const game *g);
+
+// Frame-rate samples the game printed as "r.fps" statistics lines, if it prints them.
+std::vector<int> game_fps_samples(const game *g);

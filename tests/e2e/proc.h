@@ -1,0 +1,34 @@
+// Child processes for the end-to-end tests: start, bounded waits, process-group kill, helper commands.
+#pragma once
+#include <string>
+#include <sys/types.h>
+#include <vector>
+
+// Starts argv[0] with argv in its own process group, in dir (if not empty), with stdout and
+// stderr sent to the given files (empty: inherited) and extra "NAME=value" entries added to
+// the environment. The child dies with the test process. Returns the pid, or -1.
+pid_t proc_spawn(const std::vector<std::string> &argv, const std::string &dir,
+                 const std::string &out_path, const std::string &err_path,
+                 const std::vector<std::string> &env);
+
+// Waits up to timeout_ms for pid to end. Returns 1 and stores the raw wait status when it
+// ended, 0 on timeout (the child keeps running).
+int proc_wait(pid_t pid, int timeout_ms, int *status);
+
+// SIGKILL to the child's whole process group, then reaps it (bounded).
+void proc_kill_group(pid_t pid);
+
+// Exit code of a wait status, or 128 + signal number when the child was killed.
+int proc_exit_code(int status);
+
+// Runs a short helper command (xdotool, convert) to completion with a deadline; its stdout
+// goes to *out when out is given. Returns its exit code, or -1 when it had to be killed or
+// could not be started.
+int proc_run(const std::vector<std::string> &argv, int timeout_ms, std::string *out = nullptr);
+
+// Milliseconds of a monotonic clock.
+long long proc_now_ms(void);
+void proc_sleep_ms(int ms);
+
+std::string file_read(const std::string &path);
+bool file_write(const std::string &path, const std::string &text);

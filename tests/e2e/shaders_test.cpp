@@ -1,0 +1,287 @@
+// The sixteen shader sources: each pair compiles and links on this driver, declares the uniforms
+// the drawing code sets with the types it sets them with, and the grading pass maps colours right.
+#include <GL/glew.h>
+#include <SDL.h>
+#include <cmath>
+#include <gtest/gtest.h>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "proc.h"
+
+namespace {
+
+struct uniform_want {
+  const char *name;
+  GLenum type;
+};
+
+struct pair_want {
+  const char *vs, *fs;
+  std::vector<uniform_want> uniforms;
+};
+
+// The rows of the game's shader table and what its drawing passes set on each program:
+// glUniform1f/3f/Matrix4fv need float types, glUniform1i an int or a sampler.
+const std::vector<pair_want> k_pairs = {
+    {"generic.vs", "flat_color.fs", {}},
+    {"flat_image.vs", "flat_image.fs", {}},
+    {"wobj.vs", "wobj.fs",
+     {{"wdir", GL_FLOAT_VEC3}, {"wstr", GL_FLOAT}, {"tex", GL_SAMPLER_2D},
+      {"cubemap", GL_SAMPLER_CUBE}, {"camera_matrix", GL_FLOAT_MAT4}, {"cam_height", GL_FLOAT}}},
+    {"grass.vs", "grass.fs", {{"campos", GL_FLOAT_VEC3}, {"wdir", GL_FLOAT_VEC3}, {"wstr", GL_FLOAT}}},
+    {"terrain.vs", "terrain.fs", {}},
+    {"skybox.vs", "skybox.fs",
+     {{"time", GL_FLOAT}, {"camdir", GL_FLOAT_VEC3}, {"sundir", GL_FLOAT_VEC3}}},
+    {"snow.vs", "snow.fs", {{"time", GL_INT}, {"randrad", GL_FLOAT}}},
+    {"postproc.vs", "postproc.fs", {{"framebuffer", GL_SAMPLER_2D}, {"clut", GL_SAMPLER_3D}}},
+};
+
+class shaders : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    ASSERT_EQ(SDL_Init(SDL_INIT_VIDEO), 0) << SDL_GetError();
+    win_ = SDL_CreateWindow("shader check", 0, 0, 64, 64, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
+    ASSERT_NE(win_, nullptr) << SDL_GetError();
+    ctx_ = SDL_GL_CreateContext(win_);
+    ASSERT_NE(ctx_, nullptr) << SDL_GetError();
+    ASSERT_EQ(glewInit(), (GLenum)GLEW_OK);
+  }
+  static void TearDownTestSuite() {
+    if (ctx_) SDL_GL_DeleteContext(ctx_);
+    if (win_) SDL_DestroyWindow(win_);
+    SDL_Quit();
+    ctx_ = nullptr;
+    win_ = nullptr;
+  }
+
+  // Compiles one source; the driver's log goes to *log.
+  static GLuint compile(const std::string &file, GLenum type, std::string *log) {
+    std::string src = file_read(std::string(E2E_SHADER_DIR) + "/" + file);
+    if (src.empty()) {
+      *log = "missing or empty";
+      return 0;
+    }
+    GLuint sh = glCreateShader(type);
+    const char *p = src.c_str();
+    GLint len = (GLint)src.size();
+    glShaderSource(sh, 1, &p, &len);
+    glCompileShader(sh);
+    GLint ok = 0, n = 0;
+    glGetShaderiv(sh, GL_COMPILE_STATUS, &ok);
+    glGetShaderiv(sh, GL_INFO_LOG_LENGTH, &n);
+    log->assign(n > 0 ? n : 0, '\0');
+    if (n > 0) glGetShaderInfoLog(sh, n, nullptr, &(*log)[0]);
+    if (!ok) {
+      glDeleteShader(sh);
+      return 0;
+    }
+    return sh;
+  }
+
+  static GLuint link(const pair_want &p, std::string *log) {
+    GLuint vs = compile(p.vs, GL_VERTEX_SHADER, log);
+    if (!vs) {
+      *log = std::string(p.vs) + ": " + *log;
+      return 0;
+    }
+    GLuint fs = compile(p.fs, GL_FRAGMENT_SHADER, log);
+    if (!fs) {
+      *log = std::string(p.fs) + ": " + *log;
+      return 0;
+    }
+    GLuint prg = glCreateProgram();
+    glAttachShader(prg, vs);
+    glAttachShader(prg, fs);
+    glLinkProgram(prg);
+    GLint ok = 0, n = 0;
+    glGetProgramiv(prg, GL_LINK_STATUS, &ok);
+    glGetProgramiv(prg, GL_INFO_LOG_LENGTH, &n);
+    log->assign(n > 0 ? n : 0, '\0');
+    if (n > 0) glGetProgramInfoLog(prg, n, nullptr, &(*log)[0]);
+    glDeleteShader(vs);
+    glDeleteShader(fs);
+    if (!ok) {
+      glDeleteProgram(prg);
+      return 0;
+    }
+    return prg;
+  }
+
+  static std::map<std::string, GLenum> active_uniforms(GLuint prg) {
+    std::map<std::string, GLenum> out;
+    GLint n = 0;
+    glGetProgramiv(prg, GL_ACTIVE_UNIFORMS, &n);
+    for (GLint i = 0; i < n; i++) {
+      char name[256];
+      GLsizei len = 0;
+      GLint size = 0;
+      GLenum type = 0;
+      glGetActiveUniform(prg, (GLuint)i, sizeof name, &len, &size, &type, name);
+      out[std::string(name, len)] = type;
+    }
+    return out;
+  }
+
+  static SDL_Window *win_;
+  static SDL_GLContext ctx_;
+};
+SDL_Window *shaders::win_;
+SDL_GLContext shaders::ctx_;
+
+TEST_F(shaders, every_pair_compiles_and_links) {
+  for (const pair_want &p : k_pairs) {
+    std::string log;
+    GLuint prg = link(p, &log);
+    EXPECT_NE(prg, 0u) << p.vs << " + " << p.fs << ":\n" << log;
+    if (prg) glDeleteProgram(prg);
+  }
+}
+
+TEST_F(shaders, uniforms_exist_with_the_types_the_game_sets) {
+  for (const pair_want &p : k_pairs) {
+    std::string log;
+    GLuint prg = link(p, &log);
+    ASSERT_NE(prg, 0u) << p.vs << " + " << p.fs << ":\n" << log;
+    std::map<std::string, GLenum> got = active_uniforms(prg);
+    for (const uniform_want &u : p.uniforms) {
+      auto it = got.find(u.name);
+      if (it == got.end()) {
+        ADD_FAILURE() << p.vs << " + " << p.fs << ": uniform \"" << u.name
+                      << "\" is not active (unused or misspelt)";
+        continue;
+      }
+      EXPECT_EQ(it->second, u.type) << p.vs << " + " << p.fs << ": uniform \"" << u.name << "\"";
+    }
+    glDeleteProgram(prg);
+  }
+}
+
+// Two samplers of different kinds on one unit make every draw fail; the game puts the
+// world item texture on unit 0 and the environment cube map on unit 1.
+TEST_F(shaders, sampler_units_as_the_game_binds_them_validate) {
+  struct unit_set {
+    const char *vs, *fs;
+    std::vector<std::pair<const char *, int>> units;
+  } sets[] = {
+      {"wobj.vs", "wobj.fs", {{"tex", 0}, {"cubemap", 1}}},
+      {"postproc.vs", "postproc.fs", {{"framebuffer", 0}, {"clut", 1}}},
+      {"skybox.vs", "skybox.fs", {}},
+  };
+  for (const unit_set &s : sets) {
+    std::string log;
+    GLuint prg = link({s.vs, s.fs, {}}, &log);
+    ASSERT_NE(prg, 0u) << log;
+    glUseProgram(prg);
+    for (auto &u : s.units) glUniform1i(glGetUniformLocation(prg, u.first), u.second);
+    glValidateProgram(prg);
+    GLint ok = 0;
+    glGetProgramiv(prg, GL_VALIDATE_STATUS, &ok);
+    EXPECT_TRUE(ok) << s.vs << " + " << s.fs;
+    glUseProgram(0);
+    glDeleteProgram(prg);
+  }
+}
+
+// Draws a 4x1 frame through the grading pass with the given 16x16x16 table and returns the
+// resulting pixels.
+static std::vector<uint8_t> grade(GLuint prg, const uint8_t in[4][3], const std::vector<float> &table) {
+  GLuint scene, clut, out, fb;
+  glGenTextures(1, &scene);
+  glBindTexture(GL_TEXTURE_2D, scene);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+  glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+  glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB8, 4, 1, 0, GL_RGB, GL_UNSIGNED_BYTE, in);
+  glGenTextures(1, &clut);
+  glBindTexture(GL_TEXTURE_3D, clut);
+  glTexParameteri(GL_TEXTURE_3D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+  glTexParameteri(GL_TEXTURE_3D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+  glTexParameteri(GL_TEXTURE_3D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+  glTexParameteri(GL_TEXTURE_3D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+  glTexParameteri(GL_TEXTURE_3D, GL_TEXTURE_WRAP_R, GL_CLAMP_TO_EDGE);
+  glTexImage3D(GL_TEXTURE_3D, 0, GL_RGB8, 16, 16, 16, 0, GL_RGB, GL_FLOAT, table.data());
+  glGenTextures(1, &out);
+  glBindTexture(GL_TEXTURE_2D, out);
+  glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, 4, 1, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
+  glGenFramebuffers(1, &fb);
+  glBindFramebuffer(GL_FRAMEBUFFER, fb);
+  glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, out, 0);
+  glViewport(0, 0, 4, 1);
+
+  glUseProgram(prg);
+  glUniform1i(glGetUniformLocation(prg, "framebuffer"), 0);
+  glUniform1i(glGetUniformLocation(prg, "clut"), 1);
+  glActiveTexture(GL_TEXTURE0);
+  glBindTexture(GL_TEXTURE_2D, scene);
+  glActiveTexture(GL_TEXTURE1);
+  glBindTexture(GL_TEXTURE_3D, clut);
+  glActiveTexture(GL_TEXTURE0);
+  glMatrixMode(GL_PROJECTION);
+  glLoadIdentity();
+  glOrtho(0, 4, 1, 0, 1, 0); // as the game does: y down the screen
+  glMatrixMode(GL_MODELVIEW);
+  glLoadIdentity();
+  glDisable(GL_DEPTH_TEST);
+  glBegin(GL_TRIANGLE_STRIP);
+  glTexCoord2f(0, 0); glVertex2f(0, 1);
+  glTexCoord2f(0, 1); glVertex2f(0, 0);
+  glTexCoord2f(1, 0); glVertex2f(4, 1);
+  glTexCoord2f(1, 1); glVertex2f(4, 0);
+  glEnd();
+
+  std::vector<uint8_t> px(16);
+  glPixelStorei(GL_PACK_ALIGNMENT, 1);
+  glReadPixels(0, 0, 4, 1, GL_RGBA, GL_UNSIGNED_BYTE, px.data());
+  glUseProgram(0);
+  glBindFramebuffer(GL_FRAMEBUFFER, 0);
+  glDeleteFramebuffers(1, &fb);
+  GLuint texs[3] = {scene, clut, out};
+  glDeleteTextures(3, texs);
+  return px;
+}
+
+// Table entry (r, g, b) sits at index (b * 16 + g) * 16 + r: red varies fastest.
+static std::vector<float> make_table(void (*f)(float, float, float, float *)) {
+  std::vector<float> t(16 * 16 * 16 * 3);
+  for (int b = 0; b < 16; b++)
+    for (int g = 0; g < 16; g++)
+      for (int r = 0; r < 16; r++) f(r / 15.0f, g / 15.0f, b / 15.0f, &t[((b * 16 + g) * 16 + r) * 3]);
+  return t;
+}
+
+TEST_F(shaders, grading_looks_colours_up_in_the_table) {
+  std::string log;
+  GLuint prg = link(k_pairs[7], &log);
+  ASSERT_NE(prg, 0u) << log;
+  const uint8_t in[4][3] = {{0, 0, 0}, {255, 0, 0}, {40, 200, 120}, {255, 255, 255}};
+
+  std::vector<float> identity = make_table([](float r, float g, float b, float *o) {
+    o[0] = r;
+    o[1] = g;
+    o[2] = b;
+  });
+  std::vector<uint8_t> px = grade(prg, in, identity);
+  // one lattice step is 17 levels; linear filtering between lattice points keeps values
+  // within a level or two of the input
+  for (int i = 0; i < 4; i++)
+    for (int c = 0; c < 3; c++)
+      EXPECT_NEAR(px[i * 4 + c], in[i][c], 2) << "pixel " << i << " channel " << c;
+
+  // a table that swaps red and blue and darkens green catches a transposed lookup
+  std::vector<float> swap = make_table([](float r, float g, float b, float *o) {
+    o[0] = b;
+    o[1] = g * 0.5f;
+    o[2] = r;
+  });
+  px = grade(prg, in, swap);
+  for (int i = 0; i < 4; i++) {
+    EXPECT_NEAR(px[i * 4 + 0], in[i][2], 2) << "pixel " << i;
+    EXPECT_NEAR(px[i * 4 + 1], in[i][1] / 2, 2) << "pixel " << i;
+    EXPECT_NEAR(px[i * 4 + 2], in[i][0], 2) << "pixel " << i;
+  }
+  glDeleteProgram(prg);
+}
+
+} // namespace

@@ -1,0 +1,193 @@
+// X11 access for the end-to-end tests: tree walks, properties, ClientMessage and XGetImage.
+#include "xwin.h"
+#include "proc.h"
+
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <cstdio>
+#include <set>
+
+static Display *dpy;
+
+// Windows vanish between a tree walk and the next property read; such errors are expected.
+static int ignore_errors(Display *, XErrorEvent *) { return 0; }
+
+bool xw_open(const std::string &display) {
+  if (dpy) return true;
+  XSetErrorHandler(ignore_errors);
+  dpy = XOpenDisplay(display.c_str());
+  return dpy != nullptr;
+}
+
+void xw_close(void) {
+  if (dpy) XCloseDisplay(dpy);
+  dpy = nullptr;
+}
+
+static void walk(Window w, std::vector<xw_id> *out) {
+  Window root, parent, *kids = nullptr;
+  unsigned n = 0;
+  if (!XQueryTree(dpy, w, &root, &parent, &kids, &n)) return;
+  for (unsigned i = 0; i < n; i++) {
+    out->push_back(kids[i]);
+    walk(kids[i], out);
+  }
+  if (kids) XFree(kids);
+}
+
+std::vector<xw_id> xw_windows(void) {
+  std::vector<xw_id> out;
+  if (!dpy) return out;
+  XSync(dpy, False);
+  walk(DefaultRootWindow(dpy), &out);
+  return out;
+}
+
+long xw_pid(xw_id win) {
+  Atom a = XInternAtom(dpy, "_NET_WM_PID", False), type;
+  int format;
+  unsigned long n, after;
+  unsigned char *data = nullptr;
+  long pid = -1;
+  if (XGetWindowProperty(dpy, win, a, 0, 1, False, XA_CARDINAL, &type, &format, &n, &after,
+                         &data) == Success &&
+      data && n == 1 && format == 32)
+    pid = (long)*(unsigned long *)data;
+  if (data) XFree(data);
+  return pid;
+}
+
+std::string xw_name(xw_id win) {
+  std::string name;
+  Atom net = XInternAtom(dpy, "_NET_WM_NAME", False), utf8 = XInternAtom(dpy, "UTF8_STRING", False);
+  Atom type;
+  int format;
+  unsigned long n, after;
+  unsigned char *data = nullptr;
+  if (XGetWindowProperty(dpy, win, net, 0, 1024, False, utf8, &type, &format, &n, &after, &data) ==
+          Success &&
+      data && type == utf8)
+    name.assign((const char *)data, n);
+  if (data) XFree(data);
+  if (!name.empty()) return name;
+  char *s = nullptr;
+  if (XFetchName(dpy, win, &s) && s) {
+    name = s;
+    XFree(s);
+  }
+  return name;
+}
+
+bool xw_viewable(xw_id win) {
+  XWindowAttributes at;
+  return XGetWindowAttributes(dpy, win, &at) && at.map_state == IsViewable;
+}
+
+bool xw_exists(xw_id win) {
+  XWindowAttributes at;
+  XSync(dpy, False);
+  return XGetWindowAttributes(dpy, win, &at) != 0;
+}
+
+bool xw_size(xw_id win, int *w, int *h) {
+  XWindowAttributes at;
+  if (!XGetWindowAttributes(dpy, win, &at)) return false;
+  *w = at.width;
+  *h = at.height;
+  return true;
+}
+
+xw_id xw_find_pid(pid_t pid) {
+  for (xw_id w : xw_windows())
+    if (xw_pid(w) == (long)pid && xw_viewable(w) && !xw_name(w).empty()) return w;
+  return 0;
+}
+
+xw_id xw_find_named(const std::string &name) {
+  for (xw_id w : xw_windows())
+    if (xw_viewable(w) && xw_name(w) == name) return w;
+  return 0;
+}
+
+bool xw_send_delete(xw_id win) {
+  XEvent ev = {};
+  ev.xclient.type = ClientMessage;
+  ev.xclient.window = win;
+  ev.xclient.message_type = XInternAtom(dpy, "WM_PROTOCOLS", False);
+  ev.xclient.format = 32;
+  ev.xclient.data.l[0] = (long)XInternAtom(dpy, "WM_DELETE_WINDOW", False);
+  ev.xclient.data.l[1] = CurrentTime;
+  Status ok = XSendEvent(dpy, win, False, NoEventMask, &ev);
+  XSync(dpy, False);
+  return ok != 0;
+}
+
+static int mask_shift(unsigned long mask) {
+  int s = 0;
+  while (mask && !(mask & 1)) {
+    mask >>= 1;
+    s++;
+  }
+  return s;
+}
+
+bool xw_capture(xw_id win, image *img) {
+  int w, h;
+  if (!xw_size(win, &w, &h) || w <= 0 || h <= 0) return false;
+  XImage *xi = XGetImage(dpy, win, 0, 0, (unsigned)w, (unsigned)h, AllPlanes, ZPixmap);
+  if (!xi) return false;
+  int rs = mask_shift(xi->red_mask), gs = mask_shift(xi->green_mask), bs = mask_shift(xi->blue_mask);
+  img->w = w;
+  img->h = h;
+  img->rgb.resize((size_t)w * h * 3);
+  for (int y = 0; y < h; y++)
+    for (int x = 0; x < w; x++) {
+      unsigned long p = XGetPixel(xi, x, y);
+      uint8_t *o = &img->rgb[((size_t)y * w + x) * 3];
+      o[0] = (uint8_t)((p & xi->red_mask) >> rs);
+      o[1] = (uint8_t)((p & xi->green_mask) >> gs);
+      o[2] = (uint8_t)((p & xi->blue_mask) >> bs);
+    }
+  XDestroyImage(xi);
+  return true;
+}
+
+bool img_save_ppm(const image &img, const std::string &path) {
+  FILE *f = fopen(path.c_str(), "wb");
+  if (!f) return false;
+  fprintf(f, "P6\n%d %d\n255\n", img.w, img.h);
+  size_t n = fwrite(img.rgb.data(), 1, img.rgb.size(), f);
+  fclose(f);
+  return n == img.rgb.size();
+}
+
+std::string img_save(const image &img, const std::string &base) {
+  std::string ppm = base + ".ppm", png = base + ".png";
+  if (!img_save_ppm(img, ppm)) return "";
+  if (proc_run({"convert", ppm, png}, 20000) == 0) {
+    remove(ppm.c_str());
+    return png;
+  }
+  return ppm;
+}
+
+double img_lit_fraction(const image &img, int x0, int y0, int x1, int y1, int min) {
+  long lit = 0, all = 0;
+  for (int y = y0 < 0 ? 0 : y0; y < y1 && y < img.h; y++)
+    for (int x = x0 < 0 ? 0 : x0; x < x1 && x < img.w; x++) {
+      const uint8_t *p = &img.rgb[((size_t)y * img.w + x) * 3];
+      int m = p[0] > p[1] ? p[0] : p[1];
+      if (p[2] > m) m = p[2];
+      lit += m > min;
+      all++;
+    }
+  return all ? (double)lit / all : 0.0;
+}
+
+int img_colour_count(const image &img) {
+  std::set<int> seen;
+  for (size_t i = 0; i + 2 < img.rgb.size(); i += 3)
+    seen.insert((img.rgb[i] >> 4) << 8 | (img.rgb[i + 1] >> 4) << 4 | img.rgb[i + 2] >> 4);
+  return (int)seen.size();
+}
