@@ -210,14 +210,14 @@ void game_stop(game *g) {
 std::string game_stdout(const game *g) { return file_read(g->out_path); }
 std::string game_stderr(const game *g) { return file_read(g->err_path); }
 
-std::vector<int> game_fps_samples(const game *g) {
-  std::vector<int> out;
+std::map<std::string, double> game_stats(const game *g) {
+  std::map<std::string, double> out;
   std::istringstream in(game_stdout(g));
   std::string line;
-  // "r.fps" alone, not "r.fps.min" and the like
-  std::regex re(R"(r\.fps(?![.\w])\D*(\d+))");
+  // "stats_print: r.fps.min 12" or "...: pm.nobj 0": a dotted counter name, then a number
+  std::regex re(R"(^\w+: ((?:r|pm)\.[\w.]+)\s+(-?[0-9.]+)\s*$)");
   std::smatch m;
   while (std::getline(in, line))
-    if (std::regex_search(line, m, re)) out.push_back(std::stoi(m[1]));
+    if (std::regex_search(line, m, re)) out[m[1]] = std::stod(m[2]);
   return out;
 }

@@ -1,6 +1,7 @@
 // Driving the real game for end-to-end tests: a scratch folder, the process, its window and its exit.
 #pragma once
 #include "xwin.h"
+#include <map>
 #include <string>
 #include <sys/types.h>
 #include <vector>
@@ -61,5 +62,6 @@ void game_stop(game *g);
 std::string game_stdout(const game *g);
 std::string game_stderr(const game *g);
 
-// Frame-rate samples the game printed as "r.fps" statistics lines, if it prints them.
-std::vector<int> game_fps_samples(const game *g);
+// The statistics the game prints when it quits ("<function>: r.fps 57" and the like), by
+// counter name; empty when it printed none.
+std::map<std::string, double> game_stats(const game *g);

@@ -184,16 +184,52 @@ TEST_F(shaders, sampler_units_as_the_game_binds_them_validate) {
   }
 }
 
-// Draws a 4x1 frame through the grading pass with the given 16x16x16 table and returns the
-// resulting pixels.
-static std::vector<uint8_t> grade(GLuint prg, const uint8_t in[4][3], const std::vector<float> &table) {
-  GLuint scene, clut, out, fb;
-  glGenTextures(1, &scene);
-  glBindTexture(GL_TEXTURE_2D, scene);
+// A small RGBA8 target to draw into and read back.
+struct offscreen {
+  GLuint fb = 0, tex = 0;
+  int w = 0, h = 0;
+};
+
+static void offscreen_begin(offscreen *o, int w, int h) {
+  o->w = w;
+  o->h = h;
+  glGenTextures(1, &o->tex);
+  glBindTexture(GL_TEXTURE_2D, o->tex);
+  glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, w, h, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
+  glGenFramebuffers(1, &o->fb);
+  glBindFramebuffer(GL_FRAMEBUFFER, o->fb);
+  glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, o->tex, 0);
+  glViewport(0, 0, w, h);
+  glClearColor(0, 0, 0, 0);
+  glClear(GL_COLOR_BUFFER_BIT);
+}
+
+static std::vector<uint8_t> offscreen_end(offscreen *o) {
+  std::vector<uint8_t> px((size_t)o->w * o->h * 4);
+  glPixelStorei(GL_PACK_ALIGNMENT, 1);
+  glReadPixels(0, 0, o->w, o->h, GL_RGBA, GL_UNSIGNED_BYTE, px.data());
+  glUseProgram(0);
+  glBindFramebuffer(GL_FRAMEBUFFER, 0);
+  glDeleteFramebuffers(1, &o->fb);
+  glDeleteTextures(1, &o->tex);
+  return px;
+}
+
+static GLuint texture_2d(int w, int h, const void *rgb) {
+  GLuint t;
+  glGenTextures(1, &t);
+  glBindTexture(GL_TEXTURE_2D, t);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
   glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
-  glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB8, 4, 1, 0, GL_RGB, GL_UNSIGNED_BYTE, in);
+  glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB8, w, h, 0, GL_RGB, GL_UNSIGNED_BYTE, rgb);
+  return t;
+}
+
+// Draws a 4x1 frame through the grading pass with the given 16x16x16 table and returns the
+// resulting pixels.
+static std::vector<uint8_t> grade(GLuint prg, const uint8_t in[4][3], const std::vector<float> &table) {
+  GLuint scene = texture_2d(4, 1, in), clut;
   glGenTextures(1, &clut);
   glBindTexture(GL_TEXTURE_3D, clut);
   glTexParameteri(GL_TEXTURE_3D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
@@ -202,13 +238,8 @@ static std::vector<uint8_t> grade(GLuint prg, const uint8_t in[4][3], const std:
   glTexParameteri(GL_TEXTURE_3D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
   glTexParameteri(GL_TEXTURE_3D, GL_TEXTURE_WRAP_R, GL_CLAMP_TO_EDGE);
   glTexImage3D(GL_TEXTURE_3D, 0, GL_RGB8, 16, 16, 16, 0, GL_RGB, GL_FLOAT, table.data());
-  glGenTextures(1, &out);
-  glBindTexture(GL_TEXTURE_2D, out);
-  glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, 4, 1, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
-  glGenFramebuffers(1, &fb);
-  glBindFramebuffer(GL_FRAMEBUFFER, fb);
-  glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, out, 0);
-  glViewport(0, 0, 4, 1);
+  offscreen o;
+  offscreen_begin(&o, 4, 1);
 
   glUseProgram(prg);
   glUniform1i(glGetUniformLocation(prg, "framebuffer"), 0);
@@ -231,14 +262,9 @@ static std::vector<uint8_t> grade(GLuint prg, const uint8_t in[4][3], const std:
   glTexCoord2f(1, 1); glVertex2f(4, 0);
   glEnd();
 
-  std::vector<uint8_t> px(16);
-  glPixelStorei(GL_PACK_ALIGNMENT, 1);
-  glReadPixels(0, 0, 4, 1, GL_RGBA, GL_UNSIGNED_BYTE, px.data());
-  glUseProgram(0);
-  glBindFramebuffer(GL_FRAMEBUFFER, 0);
-  glDeleteFramebuffers(1, &fb);
-  GLuint texs[3] = {scene, clut, out};
-  glDeleteTextures(3, texs);
+  std::vector<uint8_t> px = offscreen_end(&o);
+  GLuint texs[2] = {scene, clut};
+  glDeleteTextures(2, texs);
   return px;
 }
 
@@ -281,6 +307,61 @@ TEST_F(shaders, grading_looks_colours_up_in_the_table) {
     EXPECT_NEAR(px[i * 4 + 1], in[i][1] / 2, 2) << "pixel " << i;
     EXPECT_NEAR(px[i * 4 + 2], in[i][0], 2) << "pixel " << i;
   }
+  glDeleteProgram(prg);
+}
+
+// Terrain, grass and world items take their fog from the fixed-function state: linear fog
+// toward gl_Fog.color when world loading turned it on, no fog at all when it left it alone.
+TEST_F(shaders, terrain_fog_follows_the_fixed_function_state) {
+  std::string log;
+  GLuint prg = link(k_pairs[4], &log);
+  ASSERT_NE(prg, 0u) << log;
+  const uint8_t green[3] = {0, 200, 0};
+  GLuint tex = texture_2d(1, 1, green);
+
+  // two quads facing the camera, one 5 units away (left half), one 95 (right half)
+  auto draw = [&]() {
+    offscreen o;
+    offscreen_begin(&o, 2, 1);
+    glUseProgram(prg);
+    glBindTexture(GL_TEXTURE_2D, tex);
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    glFrustum(-0.1, 0.1, -0.05, 0.05, 0.1, 200);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    glColor4f(1, 1, 1, 1);
+    for (float z : {5.0f, 95.0f}) {
+      float x0 = z == 5.0f ? -z : 0, x1 = z == 5.0f ? 0 : z;
+      glBegin(GL_QUADS);
+      glTexCoord2f(0, 0); glVertex3f(x0, -z, -z);
+      glTexCoord2f(1, 0); glVertex3f(x1, -z, -z);
+      glTexCoord2f(1, 1); glVertex3f(x1, z, -z);
+      glTexCoord2f(0, 1); glVertex3f(x0, z, -z);
+      glEnd();
+    }
+    return offscreen_end(&o);
+  };
+
+  std::vector<uint8_t> px = draw(); // fog state untouched
+  EXPECT_NEAR(px[1], 200, 2) << "near quad";
+  EXPECT_NEAR(px[5], 200, 2) << "far quad fogged though fog was never set up";
+
+  const float fog[4] = {0.5f, 0.25f, 1.0f, 1.0f};
+  glFogi(GL_FOG_MODE, GL_LINEAR);
+  glFogfv(GL_FOG_COLOR, fog);
+  glFogf(GL_FOG_START, 20);
+  glFogf(GL_FOG_END, 80);
+  px = draw();
+  EXPECT_NEAR(px[0], 0, 2) << "near quad, inside the fog start";
+  EXPECT_NEAR(px[1], 200, 2) << "near quad, inside the fog start";
+  EXPECT_NEAR(px[4], 128, 2) << "far quad, beyond the fog end";
+  EXPECT_NEAR(px[5], 64, 2) << "far quad, beyond the fog end";
+  EXPECT_NEAR(px[6], 255, 2) << "far quad, beyond the fog end";
+
+  const float none[4] = {0, 0, 0, 0};
+  glFogfv(GL_FOG_COLOR, none);
+  glDeleteTextures(1, &tex);
   glDeleteProgram(prg);
 }
 

@@ -1,0 +1,118 @@
+// The game's shell seen from outside: start-up lines, title, quitting, window size and resizing.
+#include "fixture.h"
+#include "proc.h"
+
+namespace {
+
+using shell = game_test;
+
+TEST_F(shell, starts_names_its_libraries_and_quits_on_escape) {
+  start_running();
+  image img;
+  std::string shot;
+  EXPECT_TRUE(game_capture(&g, "running", &img, &shot));
+  ASSERT_TRUE(game_key(&g, "Escape"));
+  expect_clean_exit();
+  std::string out = game_stdout(&g);
+  EXPECT_NE(out.find("init: using SDL 2."), std::string::npos) << out;
+  EXPECT_NE(out.find("init: using GLEW v "), std::string::npos) << out;
+  EXPECT_EQ(game_stderr(&g).find("error: "), std::string::npos) << game_stderr(&g);
+}
+
+TEST_F(shell, window_close_request_quits_cleanly) {
+  start_running();
+  ASSERT_TRUE(game_close(&g));
+  expect_clean_exit();
+  // the exit line is the last thing written
+  std::string out = game_stdout(&g);
+  ASSERT_GE(out.size(), 16u);
+  EXPECT_EQ(out.substr(out.size() - 16), "game_main: exit\n") << out;
+}
+
+TEST_F(shell, default_window_is_854_by_480) {
+  start_running();
+  int w = 0, h = 0;
+  ASSERT_TRUE(xw_size(g.win, &w, &h));
+  EXPECT_EQ(w, 854);
+  EXPECT_EQ(h, 480);
+  ASSERT_TRUE(game_key(&g, "Escape"));
+  expect_clean_exit();
+}
+
+TEST_F(shell, param_cfg_sets_the_window_size) {
+  game_param(&g, "i_screen_w 1280");
+  game_param(&g, "i_screen_h 720");
+  start_running();
+  int w = 0, h = 0;
+  ASSERT_TRUE(xw_size(g.win, &w, &h));
+  EXPECT_EQ(w, 1280);
+  EXPECT_EQ(h, 720);
+  image img;
+  ASSERT_TRUE(game_capture(&g, "1280x720", &img));
+  EXPECT_EQ(img.w, 1280);
+  EXPECT_EQ(img.h, 720);
+  ASSERT_TRUE(game_key(&g, "Escape"));
+  expect_clean_exit();
+}
+
+// Whether the picture reaches the right and bottom edges: the strips along them must look like
+// the rest of the frame, not like an undrawn border.
+static void expect_picture_fills(const image &img, const std::string &shot) {
+  int cols = img.w / 8, rows = img.h / 8;
+  double inner = img_lit_fraction(img, 0, 0, img.w - cols, img.h - rows, 8);
+  double right = img_lit_fraction(img, img.w - cols, 0, img.w, img.h, 8);
+  double bottom = img_lit_fraction(img, 0, img.h - rows, img.w, img.h, 8);
+  if (inner < 0.05 && img_colour_count(img) < 2) {
+    // an all-black frame cannot tell; the size checks still hold
+    std::printf("note: %s is uniformly dark, fill not checked\n", shot.c_str());
+    return;
+  }
+  EXPECT_GT(right, inner * 0.5) << "right edge looks undrawn in " << shot;
+  EXPECT_GT(bottom, inner * 0.5) << "bottom edge looks undrawn in " << shot;
+}
+
+TEST_F(shell, resizing_keeps_running_and_drawing_at_the_new_size) {
+  start_running();
+  image before, after;
+  std::string shot;
+  ASSERT_TRUE(game_capture(&g, "before-resize", &before, &shot));
+  struct {
+    int w, h;
+  } sizes[] = {{1100, 700}, {640, 360}};
+  for (auto s : sizes) {
+    ASSERT_TRUE(game_resize(&g, s.w, s.h));
+    ASSERT_TRUE(game_wait_size(&g, s.w, s.h, 5000)) << s.w << "x" << s.h;
+    proc_sleep_ms(1500); // a few frames at the new size
+    ASSERT_TRUE(game_running(&g)) << "ended after resize; stderr:\n" << game_stderr(&g);
+    std::string name = "after-resize-" + std::to_string(s.w) + "x" + std::to_string(s.h);
+    ASSERT_TRUE(game_capture(&g, name, &after, &shot));
+    EXPECT_EQ(after.w, s.w);
+    EXPECT_EQ(after.h, s.h);
+    expect_picture_fills(after, shot);
+  }
+  ASSERT_TRUE(game_key(&g, "Escape"));
+  expect_clean_exit();
+}
+
+// The statistics printed at exit carry the frame rate of the last one-second sample.
+TEST_F(shell, frame_rate_statistics_at_exit) {
+  start_running();
+  proc_sleep_ms(3000);
+  ASSERT_TRUE(game_key(&g, "Escape"));
+  expect_clean_exit();
+  std::map<std::string, double> st = game_stats(&g);
+  if (!st.count("r.fps")) GTEST_SKIP() << "the game printed no frame-rate statistics";
+  ASSERT_TRUE(st.count("r.fps.min") && st.count("r.fps.max"));
+  std::printf("frame rate: last %.0f, min %.0f, max %.0f\n", st["r.fps"], st["r.fps.min"],
+              st["r.fps.max"]);
+  EXPECT_GE(st["r.fps.min"], 1);
+  EXPECT_LE(st["r.fps.min"], st["r.fps"]);
+  EXPECT_LE(st["r.fps"], st["r.fps.max"]);
+  for (const char *pct : {"r.fps.lt_30", "r.fps.lt_60"})
+    if (st.count(pct)) {
+      EXPECT_GE(st[pct], 0) << pct;
+      EXPECT_LE(st[pct], 100) << pct;
+    }
+}
+
+} // namespace
