@@ -1,0 +1,119 @@
+// Sky box: two cube maps from the sky faces and a camera-centred unit cube drawn first each frame.
+#include "fx/skybox.h"
+#include "core/file.h"
+#include "core/util.h"
+#include "render/frustum.h"
+#include "render/shader.h"
+#include "render/texture.h"
+#include <GL/glew.h>
+#include <GL/glu.h>
+#include <SDL.h>
+#include <SDL_image.h>
+#include <cstdlib>
+
+skybox *g_skybox;
+
+const char *const g_sky_faces[6] = {
+    "skybox/front.png", "skybox/right.png", "skybox/back.png",
+    "skybox/left.png",  "skybox/top.png",   "skybox/bottom.png",
+};
+const char *const g_sky_env_faces[6] = {
+    "skybox/s_front.png", "skybox/s_right.png", "skybox/s_back.png",
+    "skybox/s_left.png",  "skybox/s_top.png",   "skybox/s_bottom.png",
+};
+static const GLenum face_targets[6] = {
+    GL_TEXTURE_CUBE_MAP_NEGATIVE_Z, GL_TEXTURE_CUBE_MAP_POSITIVE_X, GL_TEXTURE_CUBE_MAP_POSITIVE_Z,
+    GL_TEXTURE_CUBE_MAP_NEGATIVE_X, GL_TEXTURE_CUBE_MAP_POSITIVE_Y, GL_TEXTURE_CUBE_MAP_NEGATIVE_Y,
+};
+
+// z faces and the bottom look up (-x, y, z); x faces and the top look up (x, y, -z)
+const float g_sky_cube[24][6] = {
+    {-.5f, -.5f, -.5f, .5f, -.5f, -.5f}, {-.5f, .5f, -.5f, .5f, .5f, -.5f},
+    {.5f, .5f, -.5f, -.5f, .5f, -.5f},   {.5f, -.5f, -.5f, -.5f, -.5f, -.5f},
+
+    {.5f, -.5f, -.5f, .5f, -.5f, .5f},   {.5f, .5f, -.5f, .5f, .5f, .5f},
+    {.5f, .5f, .5f, .5f, .5f, -.5f},     {.5f, -.5f, .5f, .5f, -.5f, -.5f},
+
+    {.5f, -.5f, .5f, -.5f, -.5f, .5f},   {.5f, .5f, .5f, -.5f, .5f, .5f},
+    {-.5f, .5f, .5f, .5f, .5f, .5f},     {-.5f, -.5f, .5f, .5f, -.5f, .5f},
+
+    {-.5f, -.5f, .5f, -.5f, -.5f, -.5f}, {-.5f, .5f, .5f, -.5f, .5f, -.5f},
+    {-.5f, .5f, -.5f, -.5f, .5f, .5f},   {-.5f, -.5f, -.5f, -.5f, -.5f, .5f},
+
+    {-.5f, .5f, -.5f, -.5f, .5f, .5f},   {-.5f, .5f, .5f, -.5f, .5f, -.5f},
+    {.5f, .5f, .5f, .5f, .5f, -.5f},     {.5f, .5f, -.5f, .5f, .5f, .5f},
+
+    {-.5f, -.5f, .5f, .5f, -.5f, .5f},   {-.5f, -.5f, -.5f, .5f, -.5f, -.5f},
+    {.5f, -.5f, -.5f, -.5f, -.5f, -.5f}, {.5f, -.5f, .5f, -.5f, -.5f, .5f},
+};
+
+uint32_t load_cubemap(const char *const faces[6]) {
+  GLuint id = 0;
+  glGenTextures(1, &id);
+  glBindTexture(GL_TEXTURE_CUBE_MAP, id);
+  glTexParameterf(GL_TEXTURE_CUBE_MAP, GL_TEXTURE_MIN_FILTER, GL_LINEAR_MIPMAP_LINEAR);
+  glTexParameterf(GL_TEXTURE_CUBE_MAP, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+  glTexParameterf(GL_TEXTURE_CUBE_MAP, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+  glTexParameterf(GL_TEXTURE_CUBE_MAP, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+  glTexParameterf(GL_TEXTURE_CUBE_MAP, GL_TEXTURE_WRAP_R, GL_CLAMP_TO_EDGE);
+  int size = 0;
+  for (int i = 0; i < 6; i++) {
+    SDL_Surface *surf = IMG_Load(ufmt("%s/%s", g_root, faces[i]));
+    if (!surf) uerror("failed to open %s", faces[i]);
+    // a cube map is complete only with square faces of one size; say which face breaks that
+    if (i == 0) size = surf->w;
+    if (surf->w != surf->h || surf->w != size)
+      uwarn("cube map face %s is %dx%d, expected %dx%d", faces[i], surf->w, surf->h, size, size);
+    // any pixel format (24-bit, palettised, 32-bit in either byte order) comes out as RGBA bytes
+    uint8_t *pixels = surf_to_rgba(surf);
+    gluBuild2DMipmaps(face_targets[i], GL_RGBA8, surf->w, surf->h, GL_RGBA, GL_UNSIGNED_BYTE, pixels);
+    free(pixels);
+    SDL_FreeSurface(surf);
+  }
+  glBindTexture(GL_TEXTURE_CUBE_MAP, 0);
+  return id;
+}
+
+skybox *skybox_create(void) {
+  skybox *s = (skybox *)umalloc(sizeof *s);
+  s->sky = load_cubemap(g_sky_faces);
+  s->env = load_cubemap(g_sky_env_faces);
+  s->program = g_shader_table[PRG_SKYBOX].program;
+  g_skybox = s;
+  return s;
+}
+
+void skybox_sundir(float out[3]) {
+  float m[16];
+  mat4_identity(m);
+  mat4_rotate_x(m, 52);
+  out[0] = m[8] * 0.5f + m[12];
+  out[1] = m[9] * 0.5f + m[13];
+  out[2] = m[10] * 0.5f + m[14];
+}
+
+void skybox_draw(const float camdir[3], const float campos[3]) {
+  skybox *s = g_skybox;
+  if (!s) return;
+  GLuint prog = s->program ? s->program->id : 0;
+  glUseProgram(prog);
+  if (prog) {
+    float sun[3];
+    skybox_sundir(sun);
+    glUniform1f(glGetUniformLocation(prog, "time"), (float)(SDL_GetTicks() / 1000.0));
+    glUniform3f(glGetUniformLocation(prog, "camdir"), camdir[0], camdir[1], camdir[2]);
+    glUniform3f(glGetUniformLocation(prog, "sundir"), sun[0], sun[1], sun[2]);
+  }
+  glDisable(GL_DEPTH_TEST);
+  glBindTexture(GL_TEXTURE_CUBE_MAP, s->sky);
+  glPushMatrix();
+  glTranslatef(campos[0], campos[1], campos[2]);
+  glBegin(GL_QUADS);
+  for (const float *v : g_sky_cube) {
+    glTexCoord3f(v[3], v[4], v[5]);
+    glVertex3f(v[0], v[1], v[2]);
+  }
+  glEnd();
+  glPopMatrix();
+  glEnable(GL_DEPTH_TEST);
+}

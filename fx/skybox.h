@@ -1,0 +1,28 @@
+// Sky box: two cube maps from the sky faces and a camera-centred unit cube drawn first each frame.
+#pragma once
+#include <cstdint>
+
+struct prg;
+
+struct skybox {
+  uint32_t sky; // cube map of the plain faces, drawn by skybox_draw
+  uint32_t env; // cube map of the "s_" faces, sampled by the world item shader on unit 1
+  prg *program; // the sky program record; null draws with program 0
+};
+
+extern skybox *g_skybox; // null until world loading creates it
+
+// Relative face paths in cube map order: -Z, +X, +Z, -X, +Y, -Y.
+extern const char *const g_sky_faces[6];
+extern const char *const g_sky_env_faces[6];
+// The 24 vertices of the sky cube as GL_QUADS: position x, y, z then texture coordinate s, t, r.
+extern const float g_sky_cube[24][6];
+
+// New cube map from six faces under the data root; a face that cannot be loaded is fatal
+// ("failed to open %s"). Faces of any pixel format are converted to RGBA.
+uint32_t load_cubemap(const char *const faces[6]);
+// Both cube maps and the sky program, stored in g_skybox.
+skybox *skybox_create(void);
+// The fixed sun direction: (0, 0, 0.5) turned 52 degrees about x. No OpenGL.
+void skybox_sundir(float out[3]);
+void skybox_draw(const float camdir[3], const float campos[3]);

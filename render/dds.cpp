@@ -1,0 +1,152 @@
+// DDS loader: header checks and level layout over a FILE*, then the compressed upload.
+#include "render/dds.h"
+#include "core/file.h"
+#include "core/util.h"
+#include "render/texture.h"
+#include <GL/glew.h>
+#include <cstdlib>
+#include <cstring>
+
+enum : uint32_t {
+  DDSD_CAPS = 0x1,
+  DDSD_HEIGHT = 0x2,
+  DDSD_WIDTH = 0x4,
+  DDSD_PIXELFORMAT = 0x1000,
+  DDSD_MIPMAPCOUNT = 0x20000,
+  DDPF_FOURCC = 0x4,
+  DDS_HEADER_END = 128,
+};
+
+// Everything that goes wrong with a DDS file is reported as the loader's failure, whichever
+// helper found it.
+#define dds_fail(...) uerror_at("load_dds", __LINE__, __VA_ARGS__)
+#define dds_check(cond, text) \
+  do { \
+    if (!(cond)) dds_fail("%s", "expression '" text "' is false"); \
+  } while (0)
+#define SHORT_LEVEL "(r = fread(buf, 1, size, fp)) == size"
+
+static const struct {
+  const char *code;
+  uint32_t block_bytes;
+  uint32_t glformat;
+} formats[] = {
+    {"DXT1", 8, GL_COMPRESSED_RGBA_S3TC_DXT1_EXT},
+    {"DXT3", 16, GL_COMPRESSED_RGBA_S3TC_DXT3_EXT},
+    {"DXT5", 16, GL_COMPRESSED_RGBA_S3TC_DXT5_EXT},
+};
+
+uint32_t readu(FILE *fp) {
+  uint8_t b[4];
+  if (fread(b, 1, 4, fp) != 4) uerror("read failed at %ld", ftell(fp));
+  return (uint32_t)b[0] | (uint32_t)b[1] << 8 | (uint32_t)b[2] << 16 | (uint32_t)b[3] << 24;
+}
+
+uint64_t dds_level_size(uint32_t w, uint32_t h, uint32_t block_bytes) {
+  return ((uint64_t)w + 3) / 4 * (((uint64_t)h + 3) / 4) * block_bytes;
+}
+
+// Levels in the chain from w x h down to 1 x 1.
+static uint32_t full_chain(uint32_t w, uint32_t h) {
+  uint32_t m = w > h ? w : h, n = 1;
+  while (m > 1) {
+    m /= 2;
+    n++;
+  }
+  return n;
+}
+
+void dds_parse(FILE *fp, dds_info *info) {
+  memset(info, 0, sizeof *info);
+  char magic[4];
+  if (fread(magic, 1, 4, fp) != 4) dds_fail("read error");
+  magic[3] = 0; // the fourth byte (normally a space) is not checked
+  if (strcmp(magic, "DDS") != 0) dds_fail("invalid magic '%s'", magic);
+
+  uint32_t size = readu(fp);
+  if (size != 124) dds_fail("size (%u) != 124", size);
+  uint32_t flags = readu(fp);
+  dds_check(flags & DDSD_CAPS, "flags & DDSD_CAPS");
+  dds_check(flags & DDSD_HEIGHT, "flags & DDSD_HEIGHT");
+  dds_check(flags & DDSD_WIDTH, "flags & DDSD_WIDTH");
+  dds_check(flags & DDSD_PIXELFORMAT, "flags & DDSD_PIXELFORMAT");
+  info->h = readu(fp);
+  info->w = readu(fp);
+  readu(fp); // pitch or linear size
+  readu(fp); // depth
+  uint32_t nlevels = readu(fp);
+  if (!(flags & DDSD_MIPMAPCOUNT)) nlevels = 1;
+  for (int i = 0; i < 11; i++) readu(fp);
+
+  dds_check(readu(fp) == 32, "readu(fp) == 32");
+  dds_check(readu(fp) & DDPF_FOURCC, "readu(fp) & DDPF_FOURCC");
+  dds_check(fread(info->fourcc, 1, 4, fp) == 4, "fread(buf, 1, 4, fp) == 4");
+  info->fourcc[4] = 0;
+  const auto *fmt = &formats[0];
+  while (fmt < formats + 3 && strcmp(info->fourcc, fmt->code) != 0) fmt++;
+  if (fmt == formats + 3) dds_fail("file is not a DXT1, 3 or 5 (%s)", info->fourcc);
+  info->block_bytes = fmt->block_bytes;
+  info->glformat = fmt->glformat;
+  for (int i = 0; i < 10; i++) readu(fp);
+  dds_check(ftell(fp) == DDS_HEADER_END, "ftell(fp) == 128");
+
+  // Bounds the header alone does not give: sizes GL and a 32-bit record can hold, no levels
+  // below 1 x 1, and level data that is really in the file, so nothing is uploaded from a file
+  // that would fail half way.
+  if (info->w < 1 || info->h < 1 || info->w > DDS_MAX_SIZE || info->h > DDS_MAX_SIZE)
+    dds_fail("invalid size %ux%u (1 to %d pixels per side)", info->w, info->h, DDS_MAX_SIZE);
+  uint32_t chain = full_chain(info->w, info->h);
+  if (nlevels > chain)
+    dds_fail("mip map count (%u) exceeds the %u levels of %ux%u", nlevels, chain, info->w, info->h);
+  info->nlevels = nlevels;
+  uint64_t total = 0;
+  uint32_t w = info->w, h = info->h;
+  for (uint32_t i = 0; i < nlevels; i++) {
+    dds_level &l = info->levels[i];
+    l.w = w;
+    l.h = h;
+    l.size = (uint32_t)dds_level_size(w, h, info->block_bytes); // at most 65536^2 bytes
+    total += l.size;
+    w = w / 2 > 1 ? w / 2 : 1;
+    h = h / 2 > 1 ? h / 2 : 1;
+  }
+  int64_t left = (int64_t)fsz(fp) - DDS_HEADER_END;
+  dds_check(total <= (uint64_t)(left > 0 ? left : 0), SHORT_LEVEL);
+}
+
+void dds_load_into(texture *t, const char *path) {
+  FILE *fp = fopen(path, "rb");
+  if (!fp) dds_fail("failed to open '%s'", path);
+  dds_info info;
+  dds_parse(fp, &info);
+  t->w = (int32_t)info.w;
+  t->h = (int32_t)info.h;
+
+  tex_bind_fresh(&t->id);
+  glTexParameteri(GL_TEXTURE_2D, GL_GENERATE_MIPMAP, GL_FALSE);
+  glTexParameterf(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR_MIPMAP_LINEAR);
+  glTexParameterf(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+  // a file that stops short of 1 x 1 still makes a complete texture: sample only what is stored
+  if (info.nlevels > 0) glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, (GLint)info.nlevels - 1);
+
+  // level 0 is the largest; one buffer serves every level
+  uint8_t *buf = (uint8_t *)umalloc(info.nlevels ? info.levels[0].size : 1);
+  for (uint32_t i = 0; i < info.nlevels; i++) {
+    const dds_level &l = info.levels[i];
+    size_t size = l.size, r;
+    dds_check((r = fread(buf, 1, size, fp)) == size, SHORT_LEVEL);
+    glCompressedTexImage2D(GL_TEXTURE_2D, (GLint)i, info.glformat, (GLsizei)l.w, (GLsizei)l.h, 0,
+                           (GLsizei)l.size, buf);
+  }
+  free(buf);
+  glBindTexture(GL_TEXTURE_2D, 0);
+  fclose(fp);
+}
+
+texture *load_dds(const char *path) {
+  texture *t = (texture *)umalloc(sizeof *t);
+  t->w = t->h = 0;
+  t->id = 0;
+  dds_load_into(t, path);
+  return t;
+}

@@ -1,0 +1,32 @@
+// DDS loader: DXT1/3/5 files uploaded level by level, as stored, without decompressing.
+#pragma once
+#include <cstdint>
+#include <cstdio>
+
+struct texture;
+
+enum { DDS_MAX_LEVELS = 32, DDS_MAX_SIZE = 65536 };
+
+struct dds_level {
+  uint32_t w, h, size; // pixels and compressed bytes of the level
+};
+struct dds_info {
+  uint32_t w, h;         // level 0
+  uint32_t nlevels;      // levels stored and uploaded (0 uploads nothing)
+  uint32_t block_bytes;  // 8 for DXT1, 16 for DXT3 and DXT5
+  uint32_t glformat;     // GL_COMPRESSED_RGBA_S3TC_DXT{1,3,5}_EXT
+  char fourcc[5];
+  dds_level levels[DDS_MAX_LEVELS];
+};
+
+// Next 32-bit little-endian value; a short read is fatal ("read failed at %ld").
+uint32_t readu(FILE *fp);
+// Compressed bytes of a w x h level: whole 4 x 4 blocks.
+uint64_t dds_level_size(uint32_t w, uint32_t h, uint32_t block_bytes);
+// Reads and checks the 128-byte header from the start of fp, lays out the levels and checks that
+// the file holds them all. Every failure ends the program, reported under "load_dds". No OpenGL.
+void dds_parse(FILE *fp, dds_info *info);
+// New texture record from a DDS file.
+texture *load_dds(const char *path);
+// Loads a DDS file into t, reusing t->id as the GL name when it is non-zero.
+void dds_load_into(texture *t, const char *path);

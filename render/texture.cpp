@@ -1,0 +1,103 @@
+// Texture manager: cache by full path, loader choice, RGBA conversion and the mipmapped upload.
+#include "render/texture.h"
+#include "core/fmon.h"
+#include "core/params.h"
+#include "core/strmap.h"
+#include "core/util.h"
+#include "render/dds.h"
+#include "world/terrain.h"
+#include <GL/glew.h>
+#include <GL/glu.h>
+#include <SDL.h>
+#include <SDL_image.h>
+#include <cstdlib>
+#include <cstring>
+
+static const char *tex_root; // kept by pointer, as given to texmgr_init
+// full path -> texture record. A reload refills the record in place, so the record itself is
+// the handle that every holder keeps.
+static strmap *tex_cache;
+
+void texmgr_init(const char *root) {
+  tex_root = root;
+  tex_cache = sm_create();
+}
+
+bool texmgr_is_dds(const char *path) {
+  size_t n = strlen(path);
+  return n >= 3 && memcmp(path + n - 3, "dds", 3) == 0;
+}
+
+static void load_into(texture *t, const char *path) {
+  if (texmgr_is_dds(path)) dds_load_into(t, path);
+  else image_load_into(t, path);
+}
+
+texture *texmgr_get(const char *name) {
+  if (!tex_cache) uerror("texmgr_get(%s) before texmgr_init", name);
+  char path[2048];
+  usnprintf(path, sizeof path, "%s", ufmt("%s/%s", tex_root, name));
+  texture *t = (texture *)sm_get(tex_cache, path);
+  if (t) return t;
+  t = texmgr_is_dds(path) ? load_dds(path) : load_something_else(path);
+  sm_set(tex_cache, path, (uintptr_t)t);
+  fmon_register(path, texmgr_reload, nullptr);
+  r.texmgr_ntex++;
+  return t;
+}
+
+void texmgr_reload(const char *path, void *arg) {
+  texture *t = tex_cache ? (texture *)sm_get(tex_cache, path) : nullptr;
+  if (!t) return;
+  SDL_Delay(2000); // let the writer of the file finish
+  load_into(t, path);
+}
+
+void tex_bind_fresh(uint32_t *id) {
+  if (*id == 0) {
+    glGenTextures(1, id);
+  } else {
+    // the compatibility profile creates a new, empty object when a deleted name is bound again
+    glDeleteTextures(1, id);
+  }
+  glBindTexture(GL_TEXTURE_2D, *id);
+}
+
+uint8_t *surf_to_rgba(SDL_Surface *surf) {
+  int w = surf->w, h = surf->h;
+  uint8_t *out = (uint8_t *)ucalloc((size_t)w * (size_t)h, 4);
+  SDL_LockSurface(surf);
+  for (int y = 0; y < h; y++) {
+    for (int x = 0; x < w; x++) {
+      uint8_t *o = out + ((size_t)y * w + x) * 4;
+      SDL_GetRGBA(surf_get_pixel(surf, x, y), surf->format, &o[0], &o[1], &o[2], &o[3]);
+    }
+  }
+  SDL_UnlockSurface(surf);
+  return out;
+}
+
+void image_load_into(texture *t, const char *path) {
+  SDL_Surface *surf = IMG_Load(path);
+  if (!surf) uerror("IMG_Load: %s", SDL_GetError());
+  t->w = surf->w;
+  t->h = surf->h;
+  uint8_t *pixels = surf_to_rgba(surf);
+  tex_bind_fresh(&t->id);
+  glTexEnvf(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
+  glTexParameterf(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR_MIPMAP_LINEAR);
+  glTexParameterf(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+  // GLU rescales sizes that are not powers of two and builds the whole chain;
+  // row 0 (the top of the image) goes first, so t = 0 is the top
+  gluBuild2DMipmaps(GL_TEXTURE_2D, GL_RGBA, t->w, t->h, GL_RGBA, GL_UNSIGNED_BYTE, pixels);
+  SDL_FreeSurface(surf);
+  free(pixels);
+}
+
+texture *load_something_else(const char *path) {
+  texture *t = (texture *)umalloc(sizeof *t);
+  t->w = t->h = 0;
+  t->id = 0;
+  image_load_into(t, path);
+  return t;
+}

@@ -1,0 +1,29 @@
+// Texture manager: 2D textures by file name, loaded once, cached by full path, reloadable.
+#pragma once
+#include <cstdint>
+
+struct SDL_Surface;
+
+struct texture {
+  int32_t w, h; // pixels (of mip level 0 for DDS)
+  uint32_t id;  // GL_TEXTURE_2D name; a reload keeps the name and the record
+};
+
+void texmgr_init(const char *root);
+// Never null: a file that cannot be loaded ends the program.
+texture *texmgr_get(const char *name);
+// File monitor callback: reloads the cached texture of path into the same record and GL name.
+void texmgr_reload(const char *path, void *arg);
+// The general image loader (anything SDL_image reads) into a new record.
+texture *load_something_else(const char *path);
+
+// Loader choice: the last three characters of the path are exactly "dds" (lower case).
+bool texmgr_is_dds(const char *path);
+// Every pixel of any surface format through SDL_GetRGBA into tightly packed R, G, B, A bytes,
+// row 0 first. The caller frees the result.
+uint8_t *surf_to_rgba(SDL_Surface *surf);
+// Loads an image into t, reusing t->id as the GL name when it is non-zero.
+void image_load_into(texture *t, const char *path);
+// The GL name for a (re)load, bound to GL_TEXTURE_2D: a new one when *id is 0, otherwise the old
+// name emptied and bound afresh, so display lists and copies of the name stay valid.
+void tex_bind_fresh(uint32_t *id);

@@ -1,0 +1,44 @@
+// Terrain: height-mapped grid, its display list and height queries.
+#pragma once
+#include <cstdint>
+
+struct SDL_Surface;
+
+enum { TN_MAX_NDIVS = 4096 };
+
+struct heightmap {
+  SDL_Surface *surf; // "hm.bmp" as loaded; kept for the program's life
+  float maxy;        // height of the largest encodable value 0xFFFFFF
+};
+
+struct tn_vertex {
+  float x, y, z; // x, z normalised to [-0.5, 0.5]; y in world units
+};
+
+struct terrain {
+  float sz;           // edge length in world units
+  int32_t ndivs;      // cells per side
+  tn_vertex **verts;  // ndivs + 1 rows (along z) of ndivs + 1 vertices (along x)
+  heightmap *hm;      // null until attached
+  uint32_t tex;       // GL texture name; 0 draws untextured
+  uint32_t dlist;     // compiled mesh; 0 before the first build
+};
+
+extern terrain *g_terrain; // the one terrain, drawn by tn_draw; set by tn_create
+
+// Grid from f_tn_sz and i_tn_ndivs with every height 0; no OpenGL. Rejects sizes that cannot
+// make a grid (i_tn_ndivs outside [1, TN_MAX_NDIVS], f_tn_sz not above 0).
+terrain *tn_alloc(void);
+// tn_alloc, then g_terrain and a first (flat, untextured) build.
+terrain *tn_create(void);
+// Heights of every vertex from hm (0 without one); no OpenGL.
+void tn_sample_heights(terrain *t);
+// tn_sample_heights, then the display list compiled anew (the old one is deleted).
+void tn_build(terrain *t);
+void tn_draw(void);
+// Ground height at world (x, z): bilinear over the vertex grid, the edge height outside it.
+float tn_height(const terrain *t, float x, float z);
+// Bilinear sample of the colour-masked raw pixels at (u, v) in [0, extent]; 0 outside.
+uint32_t hm_sample(SDL_Surface *surf, float u, float v, float extent);
+// Raw pixel value (1 to 4 bytes per pixel); 0 outside the surface or for other sizes.
+uint32_t surf_get_pixel(SDL_Surface *surf, int x, int y);
