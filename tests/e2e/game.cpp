@@ -123,9 +123,22 @@ bool game_key(game *g, const std::string &keysym) {
   return proc_run({"xdotool", "key", "--window", win_arg(g), keysym}, 5000) == 0;
 }
 
+bool game_key_down(game *g, const std::string &keysym) {
+  if (!g->win) return false;
+  proc_run({"xdotool", "windowfocus", win_arg(g)}, 5000);
+  return proc_run({"xdotool", "keydown", "--window", win_arg(g), keysym}, 5000) == 0;
+}
+
+bool game_key_up(game *g, const std::string &keysym) {
+  if (!g->win) return false;
+  return proc_run({"xdotool", "keyup", "--window", win_arg(g), keysym}, 5000) == 0;
+}
+
 bool game_click(game *g, int x, int y, int button, int hold_ms) {
   if (!g->win) return false;
   std::string b = std::to_string(button);
+  // the game only grabs the mouse while its window has the input focus
+  proc_run({"xdotool", "windowfocus", win_arg(g)}, 5000);
   if (proc_run({"xdotool", "mousemove", "--window", win_arg(g), std::to_string(x),
                 std::to_string(y)},
                5000) != 0)

@@ -39,6 +39,9 @@ bool game_running(game *g);
 
 // Input, through xdotool with the window as target (no window manager runs).
 bool game_key(game *g, const std::string &keysym);
+// Holds or releases a key (modifiers the game reads as state while it handles another key).
+bool game_key_down(game *g, const std::string &keysym);
+bool game_key_up(game *g, const std::string &keysym);
 bool game_click(game *g, int x, int y, int button = 1, int hold_ms = 50);
 bool game_resize(game *g, int w, int h);
 // Waits until the window reports the size; false on timeout.

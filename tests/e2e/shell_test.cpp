@@ -116,3 +116,35 @@ TEST_F(shell, frame_rate_statistics_at_exit) {
 }
 
 } // namespace
+
+namespace {
+
+// Bounded poll of the pointer grab.
+static bool wait_grab(bool want, int timeout_ms) {
+  long long deadline = proc_now_ms() + timeout_ms;
+  do {
+    if (xw_pointer_grabbed() == want) return true;
+    proc_sleep_ms(50);
+  } while (proc_now_ms() < deadline);
+  return false;
+}
+
+TEST_F(shell, click_captures_the_mouse_and_alt_q_releases_it) {
+  start_running();
+  EXPECT_FALSE(xw_pointer_grabbed()) << "the mouse is taken before any click";
+  ASSERT_TRUE(game_click(&g, 400, 240));
+  EXPECT_TRUE(wait_grab(true, 3000)) << "a left click did not capture the mouse";
+  // The game reads Alt as modifier state when it handles Q, up to a step later: hold it the
+  // way a player does rather than tapping the chord.
+  ASSERT_TRUE(game_key_down(&g, "Alt_L"));
+  proc_sleep_ms(150);
+  ASSERT_TRUE(game_key(&g, "q"));
+  proc_sleep_ms(150);
+  ASSERT_TRUE(game_key_up(&g, "Alt_L"));
+  EXPECT_TRUE(wait_grab(false, 3000)) << "Alt+Q did not release the mouse";
+  ASSERT_TRUE(game_running(&g));
+  ASSERT_TRUE(game_key(&g, "Escape"));
+  expect_clean_exit();
+}
+
+} // namespace

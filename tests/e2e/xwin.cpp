@@ -123,6 +123,14 @@ bool xw_send_delete(xw_id win) {
   return ok != 0;
 }
 
+bool xw_pointer_grabbed(void) {
+  int r = XGrabPointer(dpy, DefaultRootWindow(dpy), False, ButtonPressMask, GrabModeAsync,
+                       GrabModeAsync, None, None, CurrentTime);
+  if (r == GrabSuccess) XUngrabPointer(dpy, CurrentTime);
+  XSync(dpy, False);
+  return r == AlreadyGrabbed;
+}
+
 static int mask_shift(unsigned long mask) {
   int s = 0;
   while (mask && !(mask & 1)) {

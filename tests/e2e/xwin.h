@@ -35,6 +35,9 @@ bool xw_send_delete(xw_id win);
 
 bool xw_capture(xw_id win, image *img);
 
+// Whether another client holds the pointer grab: our own grab attempt is refused.
+bool xw_pointer_grabbed(void);
+
 // image helpers
 bool img_save_ppm(const image &img, const std::string &path);
 // Saves a PNG through ImageMagick's convert when it is there, else leaves the PPM beside it.
