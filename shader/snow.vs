@@ -28,7 +28,7 @@ void main()
 
     vec3 p = gl_Vertex.xyz;
     // A phase that varies slowly over space: the four corners of one flake move together.
-    float phase = dot(p, vec3(0.71, 0.13, 0.37));
+    float phase = dot(p, vec3(0.13, 0.05, 0.09));
     p.x += DRIFT * sin(turn + phase);
     p.z += DRIFT * cos(turn + phase);
     p.y -= fall;

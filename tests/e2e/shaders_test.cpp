@@ -38,6 +38,8 @@ const std::vector<pair_want> k_pairs = {
     {"postproc.vs", "postproc.fs", {{"framebuffer", GL_SAMPLER_2D}, {"clut", GL_SAMPLER_3D}}},
 };
 
+static GLuint shaders_compile_for_capture(const std::string &file, GLenum type, std::string *log);
+
 class shaders : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
@@ -57,6 +59,7 @@ class shaders : public ::testing::Test {
   }
 
   // Compiles one source; the driver's log goes to *log.
+  friend GLuint shaders_compile_for_capture(const std::string &, GLenum, std::string *);
   static GLuint compile(const std::string &file, GLenum type, std::string *log) {
     std::string src = file_read(std::string(E2E_SHADER_DIR) + "/" + file);
     if (src.empty()) {
@@ -129,6 +132,10 @@ class shaders : public ::testing::Test {
 };
 SDL_Window *shaders::win_;
 SDL_GLContext shaders::ctx_;
+
+static GLuint shaders_compile_for_capture(const std::string &file, GLenum type, std::string *log) {
+  return shaders::compile(file, type, log);
+}
 
 TEST_F(shaders, every_pair_compiles_and_links) {
   for (const pair_want &p : k_pairs) {
@@ -362,6 +369,123 @@ TEST_F(shaders, terrain_fog_follows_the_fixed_function_state) {
   const float none[4] = {0, 0, 0, 0};
   glFogfv(GL_FOG_COLOR, none);
   glDeleteTextures(1, &tex);
+  glDeleteProgram(prg);
+}
+
+// Snow positions come out of the vertex stage only; transform feedback captures them with
+// identity matrices, so gl_Position is the flake corner inside its cube.
+struct snow_corner {
+  float pos[4];
+  float alpha;
+};
+
+static GLuint link_snow_capture(std::string *log) {
+  GLuint vs = shaders_compile_for_capture("snow.vs", GL_VERTEX_SHADER, log);
+  GLuint fs = shaders_compile_for_capture("snow.fs", GL_FRAGMENT_SHADER, log);
+  if (!vs || !fs) return 0;
+  GLuint prg = glCreateProgram();
+  glAttachShader(prg, vs);
+  glAttachShader(prg, fs);
+  const char *vars[] = {"gl_Position", "v_alpha"};
+  glTransformFeedbackVaryings(prg, 2, vars, GL_INTERLEAVED_ATTRIBS);
+  glLinkProgram(prg);
+  GLint ok = 0;
+  glGetProgramiv(prg, GL_LINK_STATUS, &ok);
+  glDeleteShader(vs);
+  glDeleteShader(fs);
+  if (!ok) {
+    char buf[2048] = "";
+    glGetProgramInfoLog(prg, sizeof buf, nullptr, buf);
+    *log = buf;
+    glDeleteProgram(prg);
+    return 0;
+  }
+  return prg;
+}
+
+static std::vector<snow_corner> snow_at(GLuint prg, const std::vector<float> &quads, int time) {
+  size_t n = quads.size() / 3;
+  GLuint tf;
+  glGenBuffers(1, &tf);
+  glBindBuffer(GL_TRANSFORM_FEEDBACK_BUFFER, tf);
+  glBufferData(GL_TRANSFORM_FEEDBACK_BUFFER, n * sizeof(snow_corner), nullptr, GL_STATIC_READ);
+  glBindBufferBase(GL_TRANSFORM_FEEDBACK_BUFFER, 0, tf);
+  glUseProgram(prg);
+  glUniform1f(glGetUniformLocation(prg, "randrad"), 50);
+  glUniform1i(glGetUniformLocation(prg, "time"), time);
+  glMatrixMode(GL_PROJECTION);
+  glLoadIdentity();
+  glMatrixMode(GL_MODELVIEW);
+  glLoadIdentity();
+  glColor4f(1, 1, 1, 0.6f);
+  glEnable(GL_RASTERIZER_DISCARD);
+  glEnableClientState(GL_VERTEX_ARRAY);
+  glVertexPointer(3, GL_FLOAT, 0, quads.data());
+  glBeginTransformFeedback(GL_POINTS);
+  glDrawArrays(GL_POINTS, 0, (GLsizei)n);
+  glEndTransformFeedback();
+  glDisableClientState(GL_VERTEX_ARRAY);
+  glDisable(GL_RASTERIZER_DISCARD);
+  std::vector<snow_corner> out(n);
+  glGetBufferSubData(GL_TRANSFORM_FEEDBACK_BUFFER, 0, n * sizeof(snow_corner), out.data());
+  glBindBufferBase(GL_TRANSFORM_FEEDBACK_BUFFER, 0, 0);
+  glDeleteBuffers(1, &tf);
+  glUseProgram(0);
+  return out;
+}
+
+// Flake quads laid out as the game uploads them: an upright 0.125 square turned by theta.
+static void add_flake(std::vector<float> *q, float fx, float fy, float fz, float theta) {
+  float c = std::cos(theta) * 0.0625f, s = std::sin(theta) * 0.0625f;
+  float v[4][3] = {{fx - c, fy - 0.0625f, fz - s},
+                   {fx - c, fy + 0.0625f, fz - s},
+                   {fx + c, fy + 0.0625f, fz + s},
+                   {fx + c, fy - 0.0625f, fz + s}};
+  for (auto &p : v) q->insert(q->end(), p, p + 3);
+}
+
+TEST_F(shaders, snow_stays_in_its_cube_and_hides_flakes_torn_by_the_wrap) {
+  std::string log;
+  GLuint prg = link_snow_capture(&log);
+  ASSERT_NE(prg, 0u) << log;
+  std::vector<float> quads;
+  unsigned seed = 7;
+  auto u = [&]() { return (seed = seed * 1103515245u + 12345u, (seed >> 16) & 0x7fff) / 32767.0f; };
+  for (int i = 0; i < 2000; i++) add_flake(&quads, u() * 100 - 50, u() * 100 - 50, u() * 100 - 50, u() * 6.2831853f);
+  // flakes on the faces of the cube at time 0
+  add_flake(&quads, 0, 49.98f, 0, 0);
+  add_flake(&quads, 0, -49.98f, 0, 1.2f);
+  add_flake(&quads, 49.99f, 0, 0, 0);
+
+  // the first frame's negative times, an hour in, and tick counts far beyond float precision
+  for (int t : {-20, 0, 1000, 24990, 3600000, 2000000000}) {
+    std::vector<snow_corner> c = snow_at(prg, quads, t);
+    int torn = 0;
+    for (size_t f = 0; f + 3 < c.size(); f += 4) {
+      float spread = 0, alpha = 0;
+      for (int k = 0; k < 4; k++) {
+        for (int a = 0; a < 3; a++) {
+          ASSERT_LE(std::fabs(c[f + k].pos[a]), 50.001f) << "time " << t << " flake " << f / 4;
+          spread = std::max(spread, std::fabs(c[f + k].pos[a] - c[f].pos[a]));
+        }
+        alpha = std::max(alpha, c[f + k].alpha);
+      }
+      if (spread > 0.2f) {
+        torn++;
+        EXPECT_LT(alpha, 0.01f) << "time " << t << ": a flake torn across the cube shows";
+      }
+    }
+    EXPECT_LT(torn, 30) << "time " << t;
+    if (t == 0) EXPECT_GE(torn, 2) << "the flakes placed on the faces should straddle them";
+  }
+
+  // a flake in the middle falls about 2 units a second and drifts less than a unit aside
+  std::vector<float> one;
+  add_flake(&one, 0, 0, 0, 0);
+  std::vector<snow_corner> a = snow_at(prg, one, 100000), b = snow_at(prg, one, 101000);
+  EXPECT_NEAR(a[0].pos[1] - b[0].pos[1], 2.0f, 0.01f);
+  EXPECT_LT(std::fabs(a[0].pos[0] - b[0].pos[0]), 1.4f);
+  EXPECT_NEAR(a[0].alpha, 0.6f, 0.01f);
   glDeleteProgram(prg);
 }
 
