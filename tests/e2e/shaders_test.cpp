@@ -476,7 +476,9 @@ TEST_F(shaders, snow_stays_in_its_cube_and_hides_flakes_torn_by_the_wrap) {
       }
     }
     EXPECT_LT(torn, 30) << "time " << t;
-    if (t == 0) EXPECT_GE(torn, 2) << "the flakes placed on the faces should straddle them";
+    if (t == 0) {
+      EXPECT_GE(torn, 2) << "the flakes placed on the faces should straddle them";
+    }
   }
 
   // a flake in the middle falls about 2 units a second and drifts less than a unit aside
