@@ -1,0 +1,328 @@
+// World generator tests: every file of a generated world in the form the game's readers require.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <set>
+
+#include "wg_check.h"
+
+static const char *PARAMS[31] = {
+    "b_fog_on", "v3_fog_color", "f_fog_density", "f_fog_start", "f_fog_end", "v3_sky_color", "v3_alpha_color",
+    "i_screen_w", "i_screen_h", "b_camera_clamp_y", "f_camera_zfar", "v3_camera_start_pos", "v3_camera_start_rot",
+    "i_veg_mass_count", "i_veg_detail_count", "f_veg_pos_r", "b_veg_patch_on", "i_veg_patch_mapsz",
+    "i_veg_patch_blocksz", "b_frustum_cull", "s_ambient_loop", "i_rain_ndroplets", "i_snow_nflakes", "i_tn_ndivs",
+    "f_tn_sz", "f_tn_hm_maxy", "f_walk_speed", "f_texture_scale", "i_grass_ntufts", "i_grass_cell_sample_res",
+    "s_default_clut"};
+
+static const char *PG_FLOAT[] = {"tr_height", "tr_branch_start_height", "tr_branch_end_height", "tr_top_section_scale",
+                                 "tr_bottom_section_scale", "br_length", "br_length_variance", "br_start_angle",
+                                 "br_end_angle", "br_leaf_width", "br_leaf_height"};
+static const char *PG_INT[] = {"tr_section_count", "br_count"};
+static const char *PG_VEC2[] = {"tr_texture_rect_top", "tr_texture_rect_bottom", "br_texture_rect_top",
+                                "br_texture_rect_bottom"};
+
+struct world {
+  std::string root;
+  std::map<std::string, std::string> param;  // first word -> rest of the line
+  std::vector<index_object> objects;
+  std::vector<brush_def> brushes;
+  bmp_info objmap, hm;
+  float p(const char *name, int i = 0) const {
+    float v[3] = {0, 0, 0};
+    auto it = param.find(name);
+    if (it != param.end()) sscanf(it->second.c_str(), "%f %f %f", &v[0], &v[1], &v[2]);
+    return v[i];
+  }
+  const index_object *object(const std::string &name) const {
+    for (auto &o : objects)
+      if (o.name == name) return &o;
+    return nullptr;
+  }
+  const brush_def *brush_at(float x, float z) const {  // the lookup the game makes
+    float ext = 2 * p("f_veg_pos_r");
+    int c = (int)((x + ext * 0.5f) / ext * objmap.w), r = (int)((z + ext * 0.5f) / ext * objmap.h);
+    c = c < 0 ? 0 : c >= objmap.w ? objmap.w - 1 : c;
+    r = r < 0 ? 0 : r >= objmap.h ? objmap.h - 1 : r;
+    const uint8_t *px = &objmap.rgb[((size_t)r * objmap.w + c) * 3];
+    uint32_t col = px[0] << 16 | px[1] << 8 | px[2];
+    for (auto &b : brushes)
+      if (b.color == col) return &b;
+    return nullptr;
+  }
+};
+
+// Reads the world and checks everything that holds for every preset.
+static void check_world(const std::string &root, world &w) {
+  w.root = root;
+  SCOPED_TRACE(root);
+  for (const char *f : {"param.cfg", "index", "brushes", "objmap.bmp", "hm.bmp", "terraintexture.png", "logo.png",
+                        "credits.png"})
+    EXPECT_TRUE(wg_exists(root + "/" + f)) << f;
+
+  // param.cfg: every parameter once, each line starting with a known name
+  std::map<std::string, int> seen;
+  for (auto &l : wg_lines(root + "/param.cfg")) {
+    if (l.empty() || l[0] == '#') continue;
+    std::string name = l.substr(0, l.find(' '));
+    seen[name]++;
+    w.param[name] = l.substr(name.size() < l.size() ? name.size() + 1 : l.size());
+  }
+  for (const char *n : PARAMS) EXPECT_EQ(seen[n], 1) << n;
+  EXPECT_EQ(seen.size(), 31u);
+  EXPECT_FLOAT_EQ(w.p("f_veg_pos_r") * 2, w.p("f_tn_sz"));
+  EXPECT_EQ(w.p("i_screen_w"), 854);
+  EXPECT_EQ(w.p("i_screen_h"), 480);
+  EXPECT_LE(w.p("f_fog_end"), w.p("f_camera_zfar"));
+  float half = w.p("f_tn_sz") / 2;
+  EXPECT_LT(std::fabs(w.p("v3_camera_start_pos", 0)), half);
+  EXPECT_LT(std::fabs(w.p("v3_camera_start_pos", 2)), half);
+  auto ogg = wg_read(root + "/" + w.param["s_ambient_loop"]);
+  ASSERT_GT(ogg.size(), 200u) << "ambient loop";
+  EXPECT_EQ(memcmp(ogg.data(), "OggS", 4), 0);
+  EXPECT_EQ(memcmp(ogg.data() + 29, "vorbis", 6), 0);
+
+  // height map: 24-bit, square, with the fine channels in use
+  w.hm = bmp_load(root + "/hm.bmp");
+  ASSERT_TRUE(w.hm.ok) << "hm.bmp is not a 24-bit BMP";
+  EXPECT_EQ(w.hm.compression, 0);
+  EXPECT_EQ(w.hm.w, w.hm.h);
+  std::set<uint32_t> heights;
+  bool fine = false;
+  for (size_t i = 0; i < w.hm.rgb.size(); i += 3) {
+    heights.insert(w.hm.rgb[i] << 16 | w.hm.rgb[i + 1] << 8 | w.hm.rgb[i + 2]);
+    fine |= w.hm.rgb[i + 1] != w.hm.rgb[i] || w.hm.rgb[i + 2] != w.hm.rgb[i];
+  }
+  EXPECT_TRUE(fine);
+  EXPECT_GT(heights.size(), 256u) << "more height steps than 8 bits hold";
+
+  // catalogue, brushes and object map agree
+  std::string err;
+  ASSERT_TRUE(index_read(root, w.objects, err)) << err;
+  ASSERT_TRUE(brushes_read(root, w.brushes, err)) << err;
+  w.objmap = bmp_load(root + "/objmap.bmp");
+  ASSERT_TRUE(w.objmap.ok) << "objmap.bmp is not a 24-bit BMP";
+  EXPECT_EQ(w.objmap.w, w.objmap.h);
+  std::set<uint32_t> colours;
+  for (size_t i = 0; i < w.objmap.rgb.size(); i += 3)
+    colours.insert(w.objmap.rgb[i] << 16 | w.objmap.rgb[i + 1] << 8 | w.objmap.rgb[i + 2]);
+  for (uint32_t c : colours) {
+    bool found = false;
+    for (auto &b : w.brushes) found |= b.color == c;
+    EXPECT_TRUE(found) << "no brush for colour " << std::hex << c;
+  }
+  EXPECT_GE(colours.size(), 6u);
+  std::set<std::string> uniques_placed, regions_footsteps;
+  for (auto &b : w.brushes) {
+    EXPECT_FALSE(b.footsteps.empty());
+    EXPECT_FALSE(b.clut.empty());
+    bool has_mass = false;
+    for (auto &n : b.names) {
+      const index_object *o = w.object(n);
+      ASSERT_NE(o, nullptr) << "brush names unknown object '" << n << "'";
+      has_mass |= o->type == "mass";
+      if (o->type == "unique" && colours.count(b.color)) uniques_placed.insert(n);
+    }
+    if (b.density > 0) {
+      EXPECT_TRUE(has_mass) << std::hex << b.color;  // attempts need mass objects
+    }
+    regions_footsteps.insert(b.footsteps);
+  }
+  EXPECT_GE(regions_footsteps.size(), 4u);
+
+  // objects: kinds, textures and tree files
+  int trees = 0, billboards = 0, grass = 0, uniques = 0, dxt1 = 0, dxt5 = 0;
+  for (auto &o : w.objects) {
+    SCOPED_TRACE(o.name);
+    ASSERT_FALSE(o.file.empty());
+    std::string tex = root + "/" + o.file;
+    if (o.file.size() > 3 && o.file.compare(o.file.size() - 3, 3, "dds") == 0) {
+      dds_info d = dds_check(tex);
+      EXPECT_TRUE(d.ok) << d.error;
+      int full = 1;
+      for (int s = std::max(d.w, d.h); s > 1; s /= 2) full++;
+      EXPECT_EQ(d.mips, full) << "full mip chain";
+      dxt1 += d.fourcc == "DXT1", dxt5 += d.fourcc == "DXT5";
+    } else {
+      png_info p = png_header(tex);
+      ASSERT_TRUE(p.ok) << tex;
+      EXPECT_EQ(p.colour_type, 6) << "textures carry alpha";
+      int tw = 0, th = 0, clear = 0, solid = 0;
+      auto px = png_rgba(tex, &tw, &th);
+      for (size_t i = 3; i < px.size(); i += 4) clear += px[i] == 0, solid += px[i] == 255;
+      EXPECT_GT(clear, 0) << "cut-out shape";
+      EXPECT_GT(solid, 0);
+    }
+    if (!o.pg.empty()) {
+      auto kv = kv_read(root + "/" + o.pg);
+      EXPECT_EQ(kv.size(), 17u);
+      float a, b;
+      int n;
+      for (const char *k : PG_FLOAT) EXPECT_EQ(sscanf(kv[k].c_str(), "%f", &a), 1) << k;
+      for (const char *k : PG_INT) EXPECT_EQ(sscanf(kv[k].c_str(), "%d", &n), 1) << k;
+      for (const char *k : PG_VEC2) EXPECT_EQ(sscanf(kv[k].c_str(), "%f %f", &a, &b), 2) << k;
+    }
+    trees += o.type == "mass" && !o.pg.empty();
+    billboards += o.type == "mass" && o.pg.empty();
+    grass += o.type == "grass";
+    uniques += o.type == "unique";
+  }
+  EXPECT_GE(trees, 3);
+  EXPECT_GE(billboards, 4);
+  EXPECT_GE(grass, 3);
+  EXPECT_GE(uniques, 3);
+  EXPECT_GE((int)uniques_placed.size(), uniques) << "every landmark has a plot on the map";
+  EXPECT_GE(dxt1, 1);
+  EXPECT_GE(dxt5, 1);
+
+  // sounds and colour tables named by the brushes and parameters
+  std::set<std::string> defs, cluts = {w.param["s_default_clut"]};
+  for (auto &b : w.brushes) defs.insert(b.footsteps), cluts.insert(b.clut);
+  for (auto &d : defs) {
+    SCOPED_TRACE(d);
+    auto kv = kv_read(root + "/" + d);
+    EXPECT_EQ(kv.count("<missing value>"), 0u);
+    int n = 0;
+    while (kv.count("sound" + std::to_string(n + 1))) {
+      auto wav = wg_read(root + "/" + kv["sound" + std::to_string(++n)]);
+      ASSERT_GT(wav.size(), 44u);
+      EXPECT_EQ(memcmp(wav.data(), "RIFF", 4), 0);
+      EXPECT_EQ(memcmp(wav.data() + 8, "WAVEfmt ", 8), 0);
+      EXPECT_EQ(wav[20] | wav[21] << 8, 1) << "PCM";
+    }
+    EXPECT_GE(n, 2) << "alternatives";
+    float v0 = -1, v1 = -1;
+    EXPECT_EQ(sscanf(kv["volume"].c_str(), "%f %f", &v0, &v1), 2);
+    EXPECT_TRUE(v0 > 0 && v0 <= v1 && v1 <= 1);
+  }
+  std::set<std::vector<uint8_t>> looks;
+  for (auto &c : cluts) {
+    bmp_info t = bmp_load(root + "/" + c);
+    ASSERT_TRUE(t.ok) << c;
+    EXPECT_GE(t.w, 256);
+    EXPECT_GE(t.h, 16);
+    // the entry for white (column 255, row 15) stays bright, black (0, 0) stays dark
+    EXPECT_GT(t.rgb[((size_t)15 * t.w + 255) * 3 + 1], 200) << c;
+    EXPECT_LT(t.rgb[1], 60) << c;
+    looks.insert(t.rgb);
+  }
+  EXPECT_GE(looks.size(), 4u);
+
+  // sky: twelve square RGBA faces, one size per set, horizon in the fog colour
+  for (const char *set : {"", "s_"}) {
+    int size = -1;
+    for (const char *f : {"front", "right", "back", "left", "top", "bottom"}) {
+      std::string path = root + "/skybox/" + set + f + ".png";
+      png_info p = png_header(path);
+      ASSERT_TRUE(p.ok) << path;
+      EXPECT_EQ(p.colour_type, 6) << path;
+      EXPECT_EQ(p.depth, 8);
+      EXPECT_EQ(p.w, p.h) << path;
+      if (size < 0) size = p.w;
+      EXPECT_EQ(p.w, size) << path;
+    }
+  }
+  int fw = 0, fh = 0;
+  auto front = png_rgba(root + "/skybox/front.png", &fw, &fh);
+  ASSERT_FALSE(front.empty());
+  const uint8_t *mid = &front[((size_t)(fh / 2) * fw + fw / 2) * 4];
+  for (int c = 0; c < 3; c++) EXPECT_NEAR(mid[c] / 255.0, w.p("v3_fog_color", c), 0.06) << "horizon channel " << c;
+
+  // overlay images: letters on transparency
+  for (const char *f : {"logo.png", "credits.png"}) {
+    int iw = 0, ih = 0, clear = 0, solid = 0;
+    auto px = png_rgba(root + "/" + f, &iw, &ih);
+    ASSERT_FALSE(px.empty()) << f;
+    for (size_t i = 3; i < px.size(); i += 4) clear += px[i] == 0, solid += px[i] == 255;
+    EXPECT_GT(clear, iw * ih / 5) << f;
+    EXPECT_GT(solid, iw * ih / 20) << f;
+  }
+}
+
+static size_t spawn_attempts(const world &w) {
+  size_t n = 0;
+  for (size_t i = 0; i < w.objmap.rgb.size(); i += 3) {
+    uint32_t c = w.objmap.rgb[i] << 16 | w.objmap.rgb[i + 1] << 8 | w.objmap.rgb[i + 2];
+    for (auto &b : w.brushes)
+      if (b.color == c) {
+        n += b.density > 0 ? b.density : 0;
+        break;
+      }
+  }
+  return n;
+}
+
+class TinyWorld : public ::testing::Test {
+ protected:
+  static std::string dir;
+  static void SetUpTestSuite() {
+    dir = wg_tempdir() + "/world";
+    ASSERT_EQ(wg_run("--preset tiny " + dir), 0);
+  }
+  static void TearDownTestSuite() { wg_rmtree(dir.substr(0, dir.rfind('/'))); }
+};
+std::string TinyWorld::dir;
+
+TEST_F(TinyWorld, FilesAreWhatTheReadersRequire) {
+  world w;
+  check_world(dir, w);
+}
+
+TEST_F(TinyWorld, LandmarkStraightAheadOfTheStart) {
+  world w;
+  check_world(dir, w);
+  if (HasFatalFailure()) return;
+  float sx = w.p("v3_camera_start_pos", 0), sz = w.p("v3_camera_start_pos", 2);
+  float yaw = w.p("v3_camera_start_rot", 1) * 3.14159265f / 180;
+  float fx = std::sin(yaw), fz = -std::cos(yaw);  // yaw 0 looks along -z
+  float ext = 2 * w.p("f_veg_pos_r"), cell = ext / w.objmap.w;
+  EXPECT_LE(cell, 2.0f) << "a plot pixel is small enough to pin the landmark";
+  bool ahead = false;
+  for (int r = 0; r < w.objmap.h; r++)
+    for (int c = 0; c < w.objmap.w; c++) {
+      float x = (c + 0.5f) * cell - ext / 2, z = (r + 0.5f) * cell - ext / 2;
+      const brush_def *b = w.brush_at(x, z);
+      ASSERT_NE(b, nullptr);
+      bool unique = false;
+      for (auto &n : b->names) unique |= w.object(n)->type == "unique";
+      if (!unique) continue;
+      float dx = x - sx, dz = z - sz, d = std::sqrt(dx * dx + dz * dz);
+      float along = dx * fx + dz * fz, side = std::fabs(dx * fz - dz * fx);
+      if (d >= 4 && d <= 10 && along > 0 && side < 1.5f) ahead = true;
+    }
+  EXPECT_TRUE(ahead) << "no landmark plot 4 to 10 units in front of the start";
+  // the start stands on open ground with footsteps, not inside a plot
+  const brush_def *b = w.brush_at(sx, sz);
+  ASSERT_NE(b, nullptr);
+  EXPECT_FALSE(b->footsteps.empty());
+}
+
+TEST(WorldPresets, DefaultIsALivingLandscape) {
+  std::string top = wg_tempdir(), dir = top + "/data";
+  ASSERT_EQ(wg_run(dir), 0);
+  world w;
+  check_world(dir, w);
+  if (HasFatalFailure()) return;
+  EXPECT_EQ(w.hm.w, 513);
+  EXPECT_EQ(w.objmap.w, 256);
+  EXPECT_GE(png_header(dir + "/terraintexture.png").w, 2048);
+  EXPECT_EQ(png_header(dir + "/skybox/front.png").w, 512);
+  EXPECT_GE(w.p("i_tn_ndivs"), 100);
+  size_t n = spawn_attempts(w);
+  EXPECT_GT(n, 2000u);
+  EXPECT_LT(n, 30000u);
+  std::set<uint32_t> growing;
+  for (auto &b : w.brushes)
+    if (b.density > 0) growing.insert(b.color);
+  EXPECT_GE(growing.size(), 6u + 4u) << "six regions and the landmark plots";
+  wg_rmtree(top);
+}
+
+TEST(WorldPresets, DenseHoldsTensOfThousandsOfItems) {
+  std::string top = wg_tempdir(), dir = top + "/dense";
+  ASSERT_EQ(wg_run("--preset dense " + dir), 0);
+  world w;
+  check_world(dir, w);
+  EXPECT_GT(spawn_attempts(w), 40000u);
+  wg_rmtree(top);
+}
