@@ -6,7 +6,10 @@
 #include <cstdlib>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <cstdio>
+#include <fcntl.h>
 #include <poll.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 // Starts Xvfb on a display of its own choosing (-displayfd) and points DISPLAY at it, for
@@ -14,13 +17,13 @@
 class xvfb_env : public ::testing::Environment {
  public:
   void SetUp() override {
-    std::filesystem::create_directories(E2E_RUN_DIR);
+    take_run_dir();
     int fds[2];
     ASSERT_EQ(pipe(fds), 0);
     pid_ = proc_spawn({"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0",
                        "1600x1200x24", "-nolisten", "tcp"},
-                      "", std::string(E2E_RUN_DIR) + "/xvfb.log",
-                      std::string(E2E_RUN_DIR) + "/xvfb.log", {});
+                      "", g_e2e_run_dir + "/xvfb.log",
+                      g_e2e_run_dir + "/xvfb.log", {});
     close(fds[1]);
     ASSERT_GT(pid_, 0) << "cannot start Xvfb";
     std::string num;
@@ -46,6 +49,17 @@ class xvfb_env : public ::testing::Environment {
   }
 
  private:
+  // Two suites at once (a developer's run beside a CTest run) would wipe each other's
+  // scratch folders: the first takes runs/, a second one works in /tmp.
+  static void take_run_dir() {
+    std::filesystem::create_directories(E2E_RUN_DIR);
+    int fd = open((std::string(E2E_RUN_DIR) + "/.lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    if (fd >= 0 && flock(fd, LOCK_EX | LOCK_NB) == 0) return; // held until the process ends
+    char tmpl[] = "/tmp/velder-e2e-runs-XXXXXX";
+    if (mkdtemp(tmpl)) g_e2e_run_dir = tmpl;
+    std::printf("note: %s is in use; this run works in %s\n", E2E_RUN_DIR, g_e2e_run_dir.c_str());
+  }
+
   pid_t pid_ = -1;
 };
 

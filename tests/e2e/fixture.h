@@ -27,17 +27,15 @@ class game_test : public ::testing::Test {
   // Starts the game and waits until it runs its loop (the title says so).
   void start_running() {
     ASSERT_TRUE(game_start(&g));
-    ASSERT_TRUE(game_wait_window(&g, E2E_WINDOW_MS))
-        << "no window; exit " << g.exit_code << "\nstderr:\n" << game_stderr(&g);
+    ASSERT_TRUE(game_wait_window(&g, E2E_WINDOW_MS)) << "no window; " << game_report(&g);
     ASSERT_TRUE(game_wait_title(&g, "Velder 2", E2E_TITLE_MS))
-        << "title stayed \"" << game_title(&g) << "\"; exit " << g.exit_code << "\nstderr:\n"
-        << game_stderr(&g);
+        << "title stayed \"" << game_title(&g) << "\"; " << game_report(&g);
   }
 
   // Waits for the end and expects a clean quit: status 0 after "game_main: exit".
   void expect_clean_exit() {
-    ASSERT_TRUE(game_wait_exit(&g, E2E_EXIT_MS)) << "still running; killed";
-    EXPECT_EQ(g.exit_code, 0) << "stderr:\n" << game_stderr(&g);
+    ASSERT_TRUE(game_wait_exit(&g, E2E_EXIT_MS)) << "still running; killed\n" << game_report(&g);
+    EXPECT_EQ(g.exit_code, 0) << game_report(&g);
     EXPECT_NE(game_stdout(&g).find("game_main: exit\n"), std::string::npos) << game_stdout(&g);
   }
 };

@@ -9,6 +9,7 @@
 namespace fs = std::filesystem;
 
 std::string g_e2e_display;
+std::string g_e2e_run_dir = E2E_RUN_DIR;
 
 static std::string win_arg(const game *g) { return std::to_string(g->win); }
 
@@ -19,7 +20,7 @@ static std::string world_dir(void) {
   static bool tried;
   if (!tried) {
     tried = true;
-    std::string dir = std::string(E2E_RUN_DIR) + "/_world-tiny";
+    std::string dir = g_e2e_run_dir + "/_world-tiny";
     std::error_code ec;
     fs::remove_all(dir, ec);
     std::string log;
@@ -38,7 +39,7 @@ static std::string world_dir(void) {
 bool game_setup(game *g, const std::string &name) {
   std::error_code ec;
   g->name = name;
-  g->dir = std::string(E2E_RUN_DIR) + "/" + name;
+  g->dir = g_e2e_run_dir + "/" + name;
   g->data = "data";
   g->out_path = g->dir + "/stdout.txt";
   g->err_path = g->dir + "/stderr.txt";
@@ -47,20 +48,26 @@ bool game_setup(game *g, const std::string &name) {
   g->exit_code = -1;
   fs::remove_all(g->dir, ec);
   fs::create_directories(g->dir + "/data", ec);
-  if (ec) return false;
-  fs::copy(E2E_SHADER_DIR, g->dir + "/shader", fs::copy_options::recursive, ec);
-  if (ec) return false;
+  if (!ec) fs::copy(E2E_SHADER_DIR, g->dir + "/shader", fs::copy_options::recursive, ec);
+  if (ec) {
+    fprintf(stderr, "e2e: cannot prepare %s: %s\n", g->dir.c_str(), ec.message().c_str());
+    return false;
+  }
   std::string world = world_dir();
   if (!world.empty()) {
-    fs::copy(world, g->dir + "/data",
-             fs::copy_options::recursive | fs::copy_options::create_symlinks, ec);
-    if (ec) return false;
-    // param.cfg gets test lines appended: a private copy, not a link
-    std::string cfg = g->dir + "/data/param.cfg";
-    if (fs::is_symlink(cfg, ec)) {
-      std::string text = file_read(world + "/param.cfg");
-      fs::remove(cfg, ec);
-      file_write(cfg, text);
+    // the world's entries are linked; param.cfg gets test lines appended, so it is a copy
+    for (const fs::directory_entry &e : fs::directory_iterator(world, ec)) {
+      std::string to = g->dir + "/data/" + e.path().filename().string();
+      if (e.path().filename() == "param.cfg")
+        fs::copy_file(e.path(), to, ec);
+      else if (e.is_directory())
+        fs::create_directory_symlink(e.path(), to, ec);
+      else
+        fs::create_symlink(e.path(), to, ec);
+      if (ec) {
+        fprintf(stderr, "e2e: cannot link %s: %s\n", to.c_str(), ec.message().c_str());
+        return false;
+      }
     }
   }
   return true;
@@ -78,7 +85,8 @@ std::string game_shader_path(const game *g, const std::string &file) {
 }
 
 bool game_start(game *g) {
-  g->pid = proc_spawn({E2E_VELDER, g->data}, g->dir, g->out_path, g->err_path,
+  // stdbuf execs the game in place (same pid) with its stdout line-buffered
+  g->pid = proc_spawn({"/usr/bin/stdbuf", "-oL", E2E_VELDER, g->data}, g->dir, g->out_path, g->err_path,
                       {"DISPLAY=" + g_e2e_display, "SDL_AUDIODRIVER=dummy"});
   return g->pid > 0;
 }
@@ -222,6 +230,38 @@ void game_stop(game *g) {
 
 std::string game_stdout(const game *g) { return file_read(g->out_path); }
 std::string game_stderr(const game *g) { return file_read(g->err_path); }
+
+static std::string tail(const std::string &text, int lines) {
+  size_t at = text.size();
+  if (at > 0 && text[at - 1] == '\n') at--;
+  while (lines-- > 0) {
+    size_t nl = at == 0 ? std::string::npos : text.rfind('\n', at - 1);
+    if (nl == std::string::npos) return text;
+    at = nl;
+  }
+  return text.substr(at + 1);
+}
+
+std::string game_report(game *g) {
+  bool running = game_running(g);
+  std::string r = running ? "still running" : "exit code " + std::to_string(g->exit_code);
+  r += " (" + g->dir + ")\nstdout ends:\n" + tail(game_stdout(g), 6);
+  r += "stderr ends:\n" + tail(game_stderr(g), 6);
+  return r;
+}
+
+bool game_wait_output(game *g, const std::string &text, int timeout_ms, bool on_stderr) {
+  long long deadline = proc_now_ms() + timeout_ms;
+  for (;;) {
+    std::string got = on_stderr ? game_stderr(g) : game_stdout(g);
+    if (got.find(text) != std::string::npos) return true;
+    if (proc_now_ms() >= deadline || (!game_running(g) && got.find(text) == std::string::npos)) {
+      got = on_stderr ? game_stderr(g) : game_stdout(g); // the last lines before the exit
+      return got.find(text) != std::string::npos;
+    }
+    proc_sleep_ms(50);
+  }
+}
 
 std::map<std::string, double> game_stats(const game *g) {
   std::map<std::string, double> out;

@@ -20,8 +20,10 @@ struct game {
   int exit_code = -1;   // valid once game_wait_exit returned true
 };
 
-// Set by the test environment.
+// Set by the test environment: the X display, and the folder that holds the runs (the
+// build's runs/, or a private temporary folder while another instance of the suite holds it).
 extern std::string g_e2e_display;
+extern std::string g_e2e_run_dir;
 
 // Fresh scratch folder with shader/ and the data root. When the world generator was built,
 // the data root holds a generated tiny world (made once per run, linked file by file).
@@ -64,6 +66,11 @@ void game_stop(game *g);
 
 std::string game_stdout(const game *g);
 std::string game_stderr(const game *g);
+// Exit state and the last lines of both streams, for failure messages.
+std::string game_report(game *g);
+// Waits until the captured stdout (or stderr) holds text; the game's stdout is line-buffered
+// for this (stdbuf), so information lines show while it runs.
+bool game_wait_output(game *g, const std::string &text, int timeout_ms, bool on_stderr = false);
 
 // The statistics the game prints when it quits ("<function>: r.fps 57" and the like), by
 // counter name; empty when it printed none.

@@ -199,3 +199,8 @@ int img_colour_count(const image &img) {
     seen.insert((img.rgb[i] >> 4) << 8 | (img.rgb[i + 1] >> 4) << 4 | img.rgb[i + 2] >> 4);
   return (int)seen.size();
 }
+
+uint32_t img_pixel(const image &img, int x, int y) {
+  const uint8_t *p = &img.rgb[((size_t)y * img.w + x) * 3];
+  return (uint32_t)p[0] << 16 | (uint32_t)p[1] << 8 | p[2];
+}

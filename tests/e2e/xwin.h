@@ -44,5 +44,7 @@ bool img_save_ppm(const image &img, const std::string &path);
 std::string img_save(const image &img, const std::string &path_without_ext);
 // Fraction of the pixels in the rectangle whose brightest channel exceeds min.
 double img_lit_fraction(const image &img, int x0, int y0, int x1, int y1, int min);
+// Pixel (x, y) as 0xRRGGBB.
+uint32_t img_pixel(const image &img, int x, int y);
 // Number of distinct colours, counted on a 4-bit-per-channel grid.
 int img_colour_count(const image &img);
