@@ -1,6 +1,7 @@
 // Camera: orientation vectors, walking on the ground, head bob, sway and the jump.
 #include "app/app.h"
 #include "core/params.h"
+#include "world/terrain.h"
 #include <SDL.h>
 #include <cmath>
 
@@ -23,10 +24,6 @@ void cam_update_vectors(camera *cam) {
   cam->up[1] = a[2] * b[0] - a[0] * b[2];
   cam->up[2] = a[0] * b[1] - a[1] * b[0];
 }
-
-// The ground under the camera; flat until the world has a terrain.
-static float ground_size(void) { return f_tn_sz; }
-static float ground_height(float, float) { return 0; }
 
 static float clampf(float v, float lo, float hi) { return v < lo ? lo : v > hi ? hi : v; }
 
@@ -55,10 +52,10 @@ void cam_move(void) {
   float speed = f_walk_speed / 30;
   for (int k = 0; k < 3; k++) c.pos[k] += c.dir[k] * (g_fwd_smooth * speed);
   for (int k = 0; k < 3; k++) c.pos[k] += c.right[k] * (g_strafe_smooth * speed);
-  float h = ground_size() * 0.5f;
+  float h = (g_terrain ? g_terrain->sz : f_tn_sz) * 0.5f;
   c.pos[0] = clampf(c.pos[0], -h, h);
   c.pos[2] = clampf(c.pos[2], -h, h);
-  if (b_camera_clamp_y) c.pos[1] = ground_height(c.pos[0], c.pos[2]) + eye_height();
+  if (b_camera_clamp_y) c.pos[1] = (g_terrain ? tn_height(g_terrain, c.pos[0], c.pos[2]) : 0) + eye_height();
 }
 
 // The three slow waves of the sway, scaled for the intro or for standing still after moving.

@@ -5,6 +5,8 @@
 #include "core/params.h"
 #include "core/util.h"
 #include "render/shader.h"
+#include "render/texture.h"
+#include "core/file.h"
 #include <GL/glew.h>
 #include <SDL.h>
 #include <SDL_image.h>
@@ -56,6 +58,7 @@ void init(void) {
   fmon_init();
   timer_init();
   prg_create();
+  texmgr_init(g_root);
 }
 
 void resize(int w, int h) {

@@ -3,6 +3,7 @@
 #include "core/fmon.h"
 #include "core/params.h"
 #include "core/util.h"
+#include "world/load.h"
 #include <SDL.h>
 
 uint32_t loop_steps(uint32_t *sim_time, uint32_t now) {
@@ -33,6 +34,7 @@ static void take_sample(fps_sampler &s) {
 }
 
 void game_main(void) {
+  world_load();
   resize(i_screen_w, i_screen_h);
   render_frame();
   g_mouse_captured = 0;

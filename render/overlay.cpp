@@ -1,0 +1,75 @@
+// 2D overlay: the logo and credits drawn over the finished frame until the player first moves.
+#include "render/overlay.h"
+#include "app/app.h"
+#include "core/params.h"
+#include "render/shader.h"
+#include "render/texture.h"
+#include <GL/glew.h>
+
+texture *overlay_logo, *overlay_credits;
+
+void ortho_begin(void) {
+  glMatrixMode(GL_PROJECTION);
+  glLoadIdentity();
+  glOrtho(0, i_screen_w, i_screen_h, 0, 1, 0);
+  glMatrixMode(GL_MODELVIEW);
+  glDisable(GL_DEPTH_TEST);
+}
+
+void ortho_end(void) {
+  glMatrixMode(GL_PROJECTION);
+  glLoadIdentity();
+  gluPerspective(60, (double)i_screen_w / (double)i_screen_h, (double)0.1f, f_camera_zfar);
+  glMatrixMode(GL_MODELVIEW);
+  glEnable(GL_DEPTH_TEST);
+}
+
+void draw_image(const texture *tex, int x, int y) {
+  prg_use(PRG_FLAT_IMAGE);
+  glBindTexture(GL_TEXTURE_2D, tex->id);
+  glPushMatrix();
+  glLoadIdentity();
+  glBegin(GL_TRIANGLE_STRIP);
+  glTexCoord2f(0, 1);
+  glVertex2f((float)x, (float)(y + tex->h));
+  glTexCoord2f(0, 0);
+  glVertex2f((float)x, (float)y);
+  glTexCoord2f(1, 1);
+  glVertex2f((float)(x + tex->w), (float)(y + tex->h));
+  glTexCoord2f(1, 0);
+  glVertex2f((float)(x + tex->w), (float)y);
+  glEnd();
+  glPopMatrix();
+  glBindTexture(GL_TEXTURE_2D, 0);
+  glUseProgram(0);
+}
+
+void overlay_logo_pos(int logo_w, int *x, int *y) {
+  *x = i_screen_w / 2 - logo_w / 2;
+  *y = 50;
+}
+
+void overlay_credits_pos(int credits_w, int credits_h, int *x, int *y) {
+  *x = i_screen_w - credits_w - 20;
+  *y = i_screen_h - credits_h - 20;
+}
+
+void overlay_draw(void) {
+  if (!(g_overlay_alpha > 0) || !overlay_logo || !overlay_credits) return;
+  prg_use(PRG_FLAT_IMAGE);
+  glDisable(GL_ALPHA_TEST);
+  glEnable(GL_BLEND);
+  glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+  glColor4f(1, 1, 1, g_overlay_alpha);
+  ortho_begin();
+  int x, y;
+  overlay_logo_pos(overlay_logo->w, &x, &y);
+  draw_image(overlay_logo, x, y);
+  overlay_credits_pos(overlay_credits->w, overlay_credits->h, &x, &y);
+  draw_image(overlay_credits, x, y);
+  ortho_end();
+  glColor4f(1, 1, 1, 1);
+  glDisable(GL_BLEND);
+  glEnable(GL_ALPHA_TEST);
+  glAlphaFunc(GL_GREATER, 0.5f);
+}

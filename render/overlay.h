@@ -1,0 +1,14 @@
+// 2D overlay: pixel-space projection, textured rectangles, and the logo and credits pass.
+#pragma once
+
+struct texture;
+
+extern texture *overlay_logo, *overlay_credits; // set by world loading
+
+void ortho_begin(void);
+void ortho_end(void);
+void draw_image(const texture *tex, int x, int y);
+void overlay_draw(void);
+// Top-left corners of the logo (centred, 50 below the top) and the credits (20 from the corner).
+void overlay_logo_pos(int logo_w, int *x, int *y);
+void overlay_credits_pos(int credits_w, int credits_h, int *x, int *y);
