@@ -1,0 +1,34 @@
+// World items: placing trees, bushes, rocks and landmarks from the object map, and discoveries.
+#pragma once
+#include <cstdint>
+#include "core/array.h"
+#include "render/frustum.h"
+
+struct wobj;
+
+struct wi {
+  wobj *obj;
+  float pos[3];       // x, ground height at (x, z), z
+  float width;        // billboard width: height * clip w / clip h
+  float height;       // size: the object's scale plus a random deviation
+  aabb box;           // world-space bounds
+};
+
+enum { UNIQ_MAX = 100 };
+struct uniq_entry {
+  uint32_t item;      // index into wi_list, valid while the list grows
+  int32_t discovered;
+};
+
+// Every world item in spawn order; filled by spawn_all, addresses stable once it returns.
+extern uarray<wi> wi_list;
+// Unique items in spawn order; `discovered` is written by check_uniqs.
+extern uniq_entry uniq_list[UNIQ_MAX];
+extern uint32_t uniq_count;
+
+// Empties wi_list and walks the object map (after parse_brushes, with the terrain built).
+void spawn_all(void);
+// One world item of o at (x, z) on the ground; a unique object is placed only once.
+void spawn_wi(float x, float z, wobj *o);
+// Reports unique items within 4 units of the camera, once each.
+void check_uniqs(void);
