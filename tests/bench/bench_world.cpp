@@ -1,0 +1,162 @@
+// Benchmark: spawning and quadtree building on a dense world, and the per-frame query plus sort.
+// Usage: velder-bench [WORLD_DIR] [--benchmark_... flags]; without a folder a dense world is
+// written with velder-worldgen into a temporary folder.
+#include "core/file.h"
+#include "core/params.h"
+#include "core/util.h"
+#include "render/frustum.h"
+#include "render/texture.h"
+#include "world/brush.h"
+#include "world/object.h"
+#include "world/quadtree.h"
+#include "world/spawn.h"
+#include "world/terrain.h"
+#include "world/wdraw.h"
+#include <SDL.h>
+#include <benchmark/benchmark.h>
+#include <cmath>
+#include <cstring>
+#include <fstream>
+#include <iostream>
+#include <unistd.h>
+#include <string>
+#include <vector>
+
+// Textures are not loaded (no context): every name gets a 256 x 256 record of its own.
+static std::vector<texture *> g_fake_textures;
+static texture *fake_texture(const char *name) {
+  texture *t = new texture{256, 256, (uint32_t)g_fake_textures.size() + 1};
+  g_fake_textures.push_back(t);
+  return t;
+}
+
+static void load_terrain(void) {
+  g_terrain = tn_alloc();
+  SDL_Surface *s = SDL_LoadBMP(ufmt("%s/hm.bmp", g_root));
+  if (!s) uerror("SDL_LoadBMP: %s", SDL_GetError());
+  g_terrain->hm = new heightmap{s, f_tn_hm_maxy};
+  tn_sample_heights(g_terrain);
+}
+
+static void load_catalogue_and_brushes(void) {
+  wobj_clear();
+  brush_clear();
+  parse_index();
+  parse_brushes();
+}
+
+static void build_quadtree(void) {
+  g_quadtree = qt_create();
+  qt_fill(g_quadtree);
+}
+
+static void BM_LoadCatalogueAndBrushes(benchmark::State &st) {
+  for (auto _ : st) load_catalogue_and_brushes();
+}
+
+static void BM_SpawnAll(benchmark::State &st) {
+  for (auto _ : st) spawn_all();
+  st.counters["items"] = wi_list.count;
+}
+
+static void BM_QuadtreeBuild(benchmark::State &st) {
+  for (auto _ : st) build_quadtree(); // the trees are never freed, as in the game
+  st.counters["items"] = wi_list.count;
+}
+
+static void BM_SpawnAndQuadtree(benchmark::State &st) {
+  for (auto _ : st) {
+    spawn_all();
+    build_quadtree();
+  }
+  st.counters["items"] = wi_list.count;
+}
+
+// The camera matrix and frustum of the game for a pose, without OpenGL.
+static void frustum_for(float x, float z, float yaw, float pitch) {
+  float y = tn_height(g_terrain, x, z) + 1.7f;
+  float mv[16], pr[16] = {};
+  mat4_identity(mv);
+  mat4_rotate_x(mv, pitch);
+  mat4_rotate_y(mv, yaw);
+  mat4_translate(mv, -x, -y, -z);
+  double f = 1 / tan(30 * M_PI / 180), n = 0.1f, fa = f_camera_zfar;
+  pr[0] = (float)(f / ((double)i_screen_w / i_screen_h));
+  pr[5] = (float)f;
+  pr[10] = (float)((fa + n) / (n - fa));
+  pr[11] = -1;
+  pr[14] = (float)(2 * fa * n / (n - fa));
+  frustum_update(mv, pr);
+}
+
+struct pose {
+  float x, z, yaw, pitch;
+};
+
+static void BM_QueryAndSort(benchmark::State &st) {
+  // eight poses inside the world, looking along it and across it
+  float h = f_tn_sz * 0.3f;
+  const pose poses[8] = {{0, 0, 0, 5},   {h, h, 45, 0},    {-h, h, 135, 10}, {-h, -h, 225, 0},
+                         {h, -h, 315, 5}, {0, h, 180, 0}, {h, 0, 90, 15},   {-h, 0, 270, 0}};
+  uarray<wi *> visible;
+  size_t i = 0, nvis = 0, nframes = 0;
+  for (auto _ : st) {
+    const pose &p = poses[i++ % 8];
+    frustum_for(p.x, p.z, p.yaw, p.pitch);
+    plane planes[6];
+    memcpy(planes, g_frustum, sizeof planes);
+    visible.count = 0;
+    qt_request q = {qt_test_frustum, planes, &visible, {p.x, 0, p.z}, g_quadtree->stamp++};
+    qt_query(g_quadtree->root, &q);
+    wi_sort(&visible);
+    g_wi_nsorted = 0;
+    nvis += visible.count;
+    nframes++;
+  }
+  st.counters["items"] = wi_list.count;
+  st.counters["visible"] = nframes ? (double)nvis / nframes : 0;
+}
+
+BENCHMARK(BM_LoadCatalogueAndBrushes)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_SpawnAll)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_QuadtreeBuild)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_SpawnAndQuadtree)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_QueryAndSort)->Unit(benchmark::kMicrosecond);
+
+static std::string make_world(void) {
+#ifdef VELDER_WORLDGEN
+  char t[] = "/tmp/velder-bench-XXXXXX";
+  std::string dir = std::string(mkdtemp(t)) + "/dense";
+  std::string cmd = std::string(VELDER_WORLDGEN) + " --preset dense '" + dir + "' >/dev/null";
+  if (system(cmd.c_str()) != 0) uerror("velder-worldgen failed: %s", cmd.c_str());
+  return dir;
+#else
+  uerror("no world folder given and velder-worldgen is not built");
+#endif
+}
+
+int main(int argc, char **argv) {
+  benchmark::Initialize(&argc, argv);
+  std::string dir = argc > 1 ? argv[1] : make_world();
+  usetroot(dir.c_str());
+  parse_cfg();
+  g_wobj_texture_get = fake_texture;
+  // the loading messages (printed again on every spawn) would drown the figures: they go to
+  // /dev/null, the figures to the original standard output
+  fflush(stdout);
+  int out_fd = dup(1);
+  if (out_fd < 0 || !freopen("/dev/null", "w", stdout)) return 1;
+  std::ofstream figures("/dev/fd/" + std::to_string(out_fd));
+  load_terrain();
+  load_catalogue_and_brushes();
+  spawn_all();
+  build_quadtree();
+  fprintf(stderr, "world %s: %u objects, %zu brushes, object map %dx%d, %u items, %u landmarks\n", dir.c_str(),
+          (unsigned)g_nwobjs, g_nbrushes, g_objmap->w, g_objmap->h, wi_list.count, uniq_count);
+  benchmark::ConsoleReporter reporter;
+  reporter.SetOutputStream(&figures);
+  reporter.SetErrorStream(&std::cerr);
+  benchmark::RunSpecifiedBenchmarks(&reporter);
+  benchmark::Shutdown();
+  return 0;
+}
