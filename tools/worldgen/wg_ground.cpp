@@ -29,6 +29,7 @@ bool terrain_write(wg_world &w) {
 struct tex_ctx {
   const wg_world *w;
   int T, G;                 // texture size, weight grid size
+  int row0;                 // first texture row of the band being painted
   std::vector<float> wgrid; // G x G x R_COUNT
   image *out;
 };
@@ -57,8 +58,9 @@ static col4 ground_colour(int reg, float x, float z, float n1, float n2, float g
       return c;
     }
     case R_BROADLEAF: {
-      col4 c = cmix(hexc(0x3C4F22), hexc(0x6A5230), smooth01(-0.2f, 0.4f, n1 + 0.3f * n2));
-      return cscale(c, 0.85f + 0.15f * n2 + grain);
+      // moss with drifts of last year's leaves
+      col4 c = cmix(hexc(0x3E5A24), hexc(0x6A5634), 0.6f * smooth01(0.0f, 0.5f, n1 + 0.3f * n2));
+      return cscale(c, 0.88f + 0.14f * n2 + grain);
     }
     case R_PINE: {
       col4 c = cmix(hexc(0x5A4026), hexc(0x34472A), smooth01(-0.3f, 0.3f, n1));
@@ -80,8 +82,9 @@ static col4 ground_colour(int reg, float x, float z, float n1, float n2, float g
   }
 }
 
-static void tex_row(int r, void *p) {
+static void tex_row(int band_row, void *p) {
   tex_ctx &c = *(tex_ctx *)p;
+  int r = c.row0 + band_row;
   const wg_world &w = *c.w;
   float sz = w.P->tn_sz, half = sz / 2, e = sz / c.T;
   uint32_t s = (uint32_t)w.seed;
@@ -128,6 +131,11 @@ bool terrain_texture_write(wg_world &w) {
   wg_parallel_rows(c.G, weight_row, &c);
   image im = img_new(c.T, c.T);
   c.out = &im;
-  wg_parallel_rows(c.T, tex_row, &c);
+  const int bands = 4;  // painted in bands so a long run shows its progress
+  for (int b = 0; b < bands; b++) {
+    c.row0 = c.T * b / bands;
+    wg_parallel_rows(c.T * (b + 1) / bands - c.row0, tex_row, &c);
+    if (c.T >= 1024) wg_progress("  terrain texture %d%%", (b + 1) * 100 / bands);
+  }
   return wg_save_png(w, im, "terraintexture.png", false);
 }

@@ -113,12 +113,6 @@ float tiled_fbm2(float x, float y, int period, int octaves, uint32_t seed) {
   return sum / norm;
 }
 
-struct rows_job {
-  int h, next_base, nthreads;
-  void (*f)(int, void *);
-  void *ctx;
-};
-
 void wg_parallel_rows(int h, void (*f)(int y, void *ctx), void *ctx) {
   unsigned n = std::thread::hardware_concurrency();
   if (n < 2 || h < 64) {
