@@ -48,6 +48,19 @@ const float g_sky_cube[24][6] = {
 };
 
 uint32_t load_cubemap(const char *const faces[6]) {
+  // every face is read and converted before anything reaches OpenGL
+  uint8_t *pixels[6];
+  int w[6], h[6];
+  for (int i = 0; i < 6; i++) {
+    SDL_Surface *surf = IMG_Load(ufmt("%s/%s", g_root, faces[i]));
+    if (!surf) uerror("failed to open %s", faces[i]);
+    w[i] = surf->w, h[i] = surf->h;
+    // a cube map is complete only with square faces of one size; say which face breaks that
+    if (w[i] != h[i] || w[i] != w[0]) uwarn("cube map face %s is %dx%d, expected %dx%d", faces[i], w[i], h[i], w[0], w[0]);
+    // any pixel format (24-bit, palettised, 32-bit in either byte order) comes out as RGBA bytes
+    pixels[i] = surf_to_rgba(surf);
+    SDL_FreeSurface(surf);
+  }
   GLuint id = 0;
   glGenTextures(1, &id);
   glBindTexture(GL_TEXTURE_CUBE_MAP, id);
@@ -56,19 +69,9 @@ uint32_t load_cubemap(const char *const faces[6]) {
   glTexParameterf(GL_TEXTURE_CUBE_MAP, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
   glTexParameterf(GL_TEXTURE_CUBE_MAP, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
   glTexParameterf(GL_TEXTURE_CUBE_MAP, GL_TEXTURE_WRAP_R, GL_CLAMP_TO_EDGE);
-  int size = 0;
   for (int i = 0; i < 6; i++) {
-    SDL_Surface *surf = IMG_Load(ufmt("%s/%s", g_root, faces[i]));
-    if (!surf) uerror("failed to open %s", faces[i]);
-    // a cube map is complete only with square faces of one size; say which face breaks that
-    if (i == 0) size = surf->w;
-    if (surf->w != surf->h || surf->w != size)
-      uwarn("cube map face %s is %dx%d, expected %dx%d", faces[i], surf->w, surf->h, size, size);
-    // any pixel format (24-bit, palettised, 32-bit in either byte order) comes out as RGBA bytes
-    uint8_t *pixels = surf_to_rgba(surf);
-    gluBuild2DMipmaps(face_targets[i], GL_RGBA8, surf->w, surf->h, GL_RGBA, GL_UNSIGNED_BYTE, pixels);
-    free(pixels);
-    SDL_FreeSurface(surf);
+    gluBuild2DMipmaps(face_targets[i], GL_RGBA8, w[i], h[i], GL_RGBA, GL_UNSIGNED_BYTE, pixels[i]);
+    free(pixels[i]);
   }
   glBindTexture(GL_TEXTURE_CUBE_MAP, 0);
   return id;

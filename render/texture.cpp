@@ -79,7 +79,8 @@ uint8_t *surf_to_rgba(SDL_Surface *surf) {
 
 void image_load_into(texture *t, const char *path) {
   SDL_Surface *surf = IMG_Load(path);
-  if (!surf) uerror("IMG_Load: %s", SDL_GetError());
+  // reported as the general loader's failure, on a first load and on a reload alike
+  if (!surf) uerror_at("load_something_else", __LINE__, "IMG_Load: %s", SDL_GetError());
   t->w = surf->w;
   t->h = surf->h;
   uint8_t *pixels = surf_to_rgba(surf);

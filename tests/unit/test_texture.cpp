@@ -1,6 +1,8 @@
-// Texture loader choice, pixel conversion to RGBA and the sun direction; no OpenGL.
+// Texture loader choice, pixel conversion to RGBA, unreadable images and the sun direction; no OpenGL.
 #include "fx/skybox.h"
+#include "core/file.h"
 #include "render/texture.h"
+#include "tests/unit/testutil.h"
 #include <SDL.h>
 #include <gtest/gtest.h>
 
@@ -36,4 +38,10 @@ TEST(SkyTables, SunIsTurned52DegreesAboutX) {
   EXPECT_NEAR(sun[0], 0, 1e-6);
   EXPECT_NEAR(sun[1], -0.39401f, 1e-5);
   EXPECT_NEAR(sun[2], 0.30783f, 1e-5);
+}
+
+TEST(ImageDeath, UnreadableImagesEndTheProgramBeforeAnyUpload) {
+  TempDir d;
+  EXPECT_EXIT(load_something_else(d.path("no.png").c_str()), testing::ExitedWithCode(1), "^error: load_something_else#[0-9]+: IMG_Load: .+\n$");
+  EXPECT_EXIT({ usetroot(d.dir.c_str()); load_cubemap(g_sky_faces); }, testing::ExitedWithCode(1), "^error: load_cubemap#[0-9]+: failed to open skybox/front.png\n$");
 }
