@@ -5,7 +5,7 @@
 #include "core/strmap.h"
 #include "core/util.h"
 #include "render/dds.h"
-#include "world/terrain.h"
+#include "world/terrain.h" // surf_get_pixel: one raw-pixel rule for height maps and images
 #include <GL/glew.h>
 #include <GL/glu.h>
 #include <SDL.h>
