@@ -36,6 +36,8 @@ static std::string world_dir(void) {
 #endif
 }
 
+bool game_has_world(void) { return !world_dir().empty(); }
+
 bool game_setup(game *g, const std::string &name) {
   std::error_code ec;
   g->name = name;

@@ -28,6 +28,8 @@ extern std::string g_e2e_run_dir;
 // Fresh scratch folder with shader/ and the data root. When the world generator was built,
 // the data root holds a generated tiny world (made once per run, linked file by file).
 bool game_setup(game *g, const std::string &name);
+// Whether runs get a generated world (the generator was built and worked).
+bool game_has_world(void);
 // Appends one line to the data root's param.cfg (later lines win).
 void game_param(game *g, const std::string &line);
 std::string game_shader_path(const game *g, const std::string &file);

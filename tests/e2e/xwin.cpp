@@ -6,7 +6,6 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <cstdio>
-#include <set>
 
 static Display *dpy;
 
@@ -159,48 +158,4 @@ bool xw_capture(xw_id win, image *img) {
     }
   XDestroyImage(xi);
   return true;
-}
-
-bool img_save_ppm(const image &img, const std::string &path) {
-  FILE *f = fopen(path.c_str(), "wb");
-  if (!f) return false;
-  fprintf(f, "P6\n%d %d\n255\n", img.w, img.h);
-  size_t n = fwrite(img.rgb.data(), 1, img.rgb.size(), f);
-  fclose(f);
-  return n == img.rgb.size();
-}
-
-std::string img_save(const image &img, const std::string &base) {
-  std::string ppm = base + ".ppm", png = base + ".png";
-  if (!img_save_ppm(img, ppm)) return "";
-  if (proc_run({"convert", ppm, png}, 20000) == 0) {
-    remove(ppm.c_str());
-    return png;
-  }
-  return ppm;
-}
-
-double img_lit_fraction(const image &img, int x0, int y0, int x1, int y1, int min) {
-  long lit = 0, all = 0;
-  for (int y = y0 < 0 ? 0 : y0; y < y1 && y < img.h; y++)
-    for (int x = x0 < 0 ? 0 : x0; x < x1 && x < img.w; x++) {
-      const uint8_t *p = &img.rgb[((size_t)y * img.w + x) * 3];
-      int m = p[0] > p[1] ? p[0] : p[1];
-      if (p[2] > m) m = p[2];
-      lit += m > min;
-      all++;
-    }
-  return all ? (double)lit / all : 0.0;
-}
-
-int img_colour_count(const image &img) {
-  std::set<int> seen;
-  for (size_t i = 0; i + 2 < img.rgb.size(); i += 3)
-    seen.insert((img.rgb[i] >> 4) << 8 | (img.rgb[i + 1] >> 4) << 4 | img.rgb[i + 2] >> 4);
-  return (int)seen.size();
-}
-
-uint32_t img_pixel(const image &img, int x, int y) {
-  const uint8_t *p = &img.rgb[((size_t)y * img.w + x) * 3];
-  return (uint32_t)p[0] << 16 | (uint32_t)p[1] << 8 | p[2];
 }

@@ -1,17 +1,12 @@
 // X11 access for the end-to-end tests: window lookup, titles, close requests and pixel capture.
 #pragma once
+#include "image.h"
 #include <cstdint>
 #include <string>
 #include <sys/types.h>
 #include <vector>
 
 typedef unsigned long xw_id; // an X window id
-
-// RGB pixels, rows top to bottom.
-struct image {
-  int w = 0, h = 0;
-  std::vector<uint8_t> rgb;
-};
 
 bool xw_open(const std::string &display); // connection used by every call below
 void xw_close(void);
@@ -37,14 +32,3 @@ bool xw_capture(xw_id win, image *img);
 
 // Whether another client holds the pointer grab: our own grab attempt is refused.
 bool xw_pointer_grabbed(void);
-
-// image helpers
-bool img_save_ppm(const image &img, const std::string &path);
-// Saves a PNG through ImageMagick's convert when it is there, else leaves the PPM beside it.
-std::string img_save(const image &img, const std::string &path_without_ext);
-// Fraction of the pixels in the rectangle whose brightest channel exceeds min.
-double img_lit_fraction(const image &img, int x0, int y0, int x1, int y1, int min);
-// Pixel (x, y) as 0xRRGGBB.
-uint32_t img_pixel(const image &img, int x, int y);
-// Number of distinct colours, counted on a 4-bit-per-channel grid.
-int img_colour_count(const image &img);

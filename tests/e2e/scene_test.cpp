@@ -1,0 +1,97 @@
+// The game on the generated tiny world: the first picture, the colour-table screenshot, loading errors.
+#include "fixture.h"
+#include "proc.h"
+
+#include <cmath>
+#include <filesystem>
+#include <regex>
+
+namespace {
+
+class scene : public game_test {
+ protected:
+  void SetUp() override {
+    game_test::SetUp();
+    if (!game_has_world()) GTEST_SKIP() << "velder-worldgen was not built; no world to load";
+  }
+};
+
+static double colour_distance(const double a[3], const double b[3]) {
+  return std::fabs(a[0] - b[0]) + std::fabs(a[1] - b[1]) + std::fabs(a[2] - b[2]);
+}
+
+// Level camera at eye height: sky fills the top of the view, ground the bottom. The left
+// edge keeps clear of the logo (top centre) and the credits (bottom right).
+TEST_F(scene, first_picture_shows_sky_above_ground) {
+  start_running();
+  proc_sleep_ms(1500);
+  image img;
+  std::string shot;
+  ASSERT_TRUE(game_capture(&g, "view", &img, &shot));
+  EXPECT_GE(img_colour_count(img), 16) << "a flat picture: " << shot;
+  double top[3], bottom[3];
+  img_mean(img, 0, 0, img.w / 5, img.h / 5, top);
+  img_mean(img, 0, img.h * 4 / 5, img.w / 5, img.h, bottom);
+  EXPECT_GT(colour_distance(top, bottom), 30) << "sky and ground look alike in " << shot;
+  ASSERT_TRUE(game_key(&g, "Escape")) << game_report(&g);
+  expect_clean_exit();
+}
+
+// Key 0 switches grading off, which shows the identity table; P saves "screenshot.bmp" in the
+// working directory with that table pasted into its top-left 256 x 16 pixels.
+// Enabled once the post-processing pass writes screenshots.
+TEST_F(scene, DISABLED_screenshot_carries_the_displayed_colour_table) {
+  start_running();
+  ASSERT_TRUE(game_key(&g, "0"));
+  proc_sleep_ms(300);
+  ASSERT_TRUE(game_key(&g, "p"));
+  std::string path = g.dir + "/screenshot.bmp";
+  image img;
+  long long deadline = proc_now_ms() + 10000;
+  while (proc_now_ms() < deadline && !img_load_bmp(path, &img)) proc_sleep_ms(100);
+  ASSERT_GT(img.w, 0) << "no readable " << path << "; " << game_report(&g);
+  EXPECT_EQ(img.w, 854);
+  EXPECT_EQ(img.h, 480);
+  EXPECT_EQ(img_pixel(img, 0, 0), 0x000000u);
+  EXPECT_EQ(img_pixel(img, 15, 0), 0xff0000u);
+  EXPECT_EQ(img_pixel(img, 15, 15), 0xffff00u);
+  EXPECT_EQ(img_pixel(img, 255, 15), 0xffffffu);
+  EXPECT_EQ(img_pixel(img, 240, 0), 0x0000ffu);
+  image scene = img;
+  EXPECT_GE(img_colour_count(scene), 16) << "the scene part looks empty";
+  ASSERT_TRUE(game_key(&g, "Escape")) << game_report(&g);
+  expect_clean_exit();
+}
+
+using load_errors = scene;
+
+TEST_F(load_errors, missing_height_map) {
+  ASSERT_TRUE(std::filesystem::remove(g.dir + "/data/hm.bmp"));
+  ASSERT_TRUE(game_start(&g));
+  xw_id box = error_box_wait(E2E_BOX_MS);
+  ASSERT_NE(box, 0u) << game_report(&g);
+  EXPECT_TRUE(error_box_close(box));
+  ASSERT_TRUE(game_wait_exit(&g, E2E_EXIT_MS));
+  EXPECT_EQ(g.exit_code, 1);
+  EXPECT_TRUE(std::regex_search(game_stderr(&g), std::regex("(^|\\n)error: \\w+#[0-9]+: SDL_LoadBMP: ")))
+      << game_stderr(&g);
+}
+
+TEST_F(load_errors, missing_sky_face_is_named) {
+  // replace the linked sky folder by a copy without the front face
+  std::string sky = g.dir + "/data/skybox";
+  std::string from = std::filesystem::read_symlink(sky).string();
+  ASSERT_TRUE(std::filesystem::remove(sky));
+  std::filesystem::copy(from, sky);
+  ASSERT_TRUE(std::filesystem::remove(sky + "/front.png"));
+  ASSERT_TRUE(game_start(&g));
+  xw_id box = error_box_wait(E2E_BOX_MS);
+  ASSERT_NE(box, 0u) << game_report(&g);
+  EXPECT_TRUE(error_box_close(box));
+  ASSERT_TRUE(game_wait_exit(&g, E2E_EXIT_MS));
+  EXPECT_EQ(g.exit_code, 1);
+  EXPECT_NE(game_stderr(&g).find("failed to open skybox/front.png\n"), std::string::npos)
+      << game_stderr(&g);
+}
+
+} // namespace
