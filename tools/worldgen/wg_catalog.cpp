@@ -46,10 +46,10 @@ const int g_nobjects = sizeof(g_objects) / sizeof(g_objects[0]);
 
 // Mass lists repeat an entry to make it more likely; spawning picks every entry with equal chance.
 const wg_region_def g_regions[R_COUNT] = {
-    {"meadow", 0x7FBF3F, 0x7FBF40, "sounds/steps_grass.def", "clut/warm.bmp", 0.8f,
+    {"meadow", 0x7FBF3F, 0x7FBF40, "sounds/steps_grass.def", "clut/warm.bmp", 1.2f,
      {"oak", "birch", "bush_green", "bush_green", "bush_green", "bush_berry", "rock_grey"},
      {"grass_meadow", "flowers"}},
-    {"flower_field", 0xD8B0E0, 0xD8B0E1, "sounds/steps_grass.def", "clut/warm.bmp", 1.2f,
+    {"flower_field", 0xD8B0E0, 0xD8B0E1, "sounds/steps_grass.def", "clut/warm.bmp", 1.8f,
      {"heather", "heather", "heather", "bush_berry", "birch"},
      {"flowers_thick", "grass_short"}},
     {"broadleaf_wood", 0x2F8F2F, 0x2F8F30, "sounds/steps_forest.def", "clut/lush.bmp", 5.0f,

@@ -214,9 +214,11 @@ bool terrain_generate(wg_world &w) {
           if ((dr || dc) && dr * dr + dc * dc <= 25 && r + dr >= 0 && r + dr < m && c + dc >= 0 && c + dc < m)
             w.spawn[(size_t)(r + dr) * m + c + dc] = 0;
   }
-  size_t items = 0;
-  for (uint8_t v : w.spawn) items += v;
+  size_t items = 0, per[R_COUNT] = {0};
+  for (size_t i = 0; i < w.spawn.size(); i++)
+    if (w.spawn[i]) items++, per[w.region[i] < R_COUNT ? w.region[i] : 0]++;
   wg_progress("  %zu of %d object map pixels spawn (about %zu world items)", items, m * m, items);
+  for (int i = 0; i < R_COUNT; i++) wg_progress("    %-16s %zu", g_regions[i].name, per[i]);
   w.start_y = world_height(w, w.start_x, w.start_z);
   w.start_yaw = 0;
   w.start_pitch = P.tn_sz >= 200 ? 3 : 0;

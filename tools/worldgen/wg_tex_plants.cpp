@@ -71,6 +71,19 @@ static void paint_pine_spray(image &im, float x0, float y0, float S, wg_rng &r) 
     float th = i * 2 * PI / nt + rng_range(r, -0.2f, 0.2f), L = R * rng_range(r, 0.7f, 1.0f);
     float ex = cx + std::cos(th) * L, ey = cy + std::sin(th) * L;
     img_stroke(im, cx, cy, ex, ey, S * 0.012f, S * 0.004f, hexc(0x5A3A22), hexc(0x6A4A2A));
+    for (int k = 0; k < 3; k++) {  // side twigs fill the gaps between the main ones
+      float t = L * rng_range(r, 0.3f, 0.7f), side = rng_int(r, 2) ? 0.6f : -0.6f;
+      float sx = cx + std::cos(th) * t, sy = cy + std::sin(th) * t, sl = L * rng_range(r, 0.25f, 0.4f);
+      float ta = th + side;
+      for (float u = 0; u < sl; u += S * 0.014f) {
+        float px = sx + std::cos(ta) * u, py = sy + std::sin(ta) * u;
+        for (int sd = -1; sd <= 1; sd += 2) {
+          float a = ta + sd * 0.9f, nl = S * 0.05f;
+          col4 c = pick(r, {0x1E4A2C, 0x24563A, 0x2C5E34});
+          img_stroke(im, px, py, px + std::cos(a) * nl, py + std::sin(a) * nl, S * 0.005f, S * 0.0025f, cscale(c, 0.8f), c);
+        }
+      }
+    }
     float step = S * 0.012f;
     for (float t = S * 0.06f; t < L; t += step) {
       float px = cx + std::cos(th) * t, py = cy + std::sin(th) * t, f = t / L;
@@ -92,12 +105,13 @@ void paint_foliage(image &im, float x0, float y0, float S, foliage_style st, wg_
     return;
   }
   float cx = x0 + S / 2, cy = y0 + S * (dome ? 0.52f : 0.5f), R = S * 0.46f;
+  if (st == F_JUNIPER) cy = y0 + S * 0.64f, R = S * 0.565f;  // a cone from the ground up
   float area = (S / 256) * (S / 256);
-  int n = (int)(area * (st == F_ELDER ? 900 : st == F_JUNIPER ? 1500 : st == F_BIRCH ? 600 : 750));
-  float len = S * (st == F_BIRCH ? 0.05f : st == F_JUNIPER ? 0.04f : 0.065f);
+  int n = (int)(area * (st == F_ELDER ? 900 : st == F_JUNIPER ? 3200 : st == F_BIRCH ? 600 : 750));
+  float len = S * (st == F_BIRCH ? 0.05f : st == F_JUNIPER ? 0.05f : 0.065f);
   float wid = len * (st == F_JUNIPER ? 0.3f : 0.62f);
   // twigs under the leaves
-  for (int i = 0; i < 7; i++) {
+  for (int i = 0; i < (st == F_JUNIPER ? 0 : 7); i++) {
     float a = dome ? rng_range(r, -PI * 0.9f, -PI * 0.1f) : rng_range(r, 0, 2 * PI);
     float L = R * rng_range(r, 0.5f, 0.85f);
     float sx = cx, sy = dome ? y0 + S * 0.98f : cy;
@@ -108,7 +122,7 @@ void paint_foliage(image &im, float x0, float y0, float S, foliage_style st, wg_
   for (int i = 0, tries = 0; i < n && tries < n * 6; tries++) {
     float dx = rng_range(r, -1.2f, 1.2f), dy = rng_range(r, -1.2f, 1.2f);
     if (st == F_JUNIPER) {  // a flame: narrow at the top
-      float wdt = 0.25f + 0.7f * clampf((dy + 1.1f) / 1.7f, 0, 1);
+      float wdt = 0.05f + 0.78f * clampf((dy + 1.1f) / 1.68f, 0, 1) * (1 + 0.12f * std::sin(dy * 9));
       if (std::fabs(dx) > wdt || dy < -1.1f || dy > 0.58f) continue;
     } else if (!in_shape(dx, dy, dome, 0.14f)) {
       continue;
