@@ -12,13 +12,21 @@ varying float v_base;       // 1 at the foot of a quad, 0 at its top
 
 void main()
 {
-    // Crossed quads carry their image upright: the top row has the smaller t. The foot stays
-    // planted while the crown follows the wind; trees are scaled by their height, so they
-    // sway in proportion to it.
-    float t = gl_MultiTexCoord0.t;
-    float top = clamp(1.0 - t, 0.0, 1.0);
+    // Billboards arrive in world space (the model-view is the camera alone); trees arrive in
+    // their own space, a unit-diagonal tree standing on the origin that the model-view scales
+    // by its height. Crossed quads show their image upright, so the top row has the smaller t:
+    // the foot stays planted while the crown follows the wind. A tree bends with its own height.
+    float scale = length(gl_ModelViewMatrix[0].xyz);
+    float top;
     vec4 v = gl_Vertex;
-    v.xyz += wdir * (wstr * 18.0 * top);
+    if (abs(scale - 1.0) > 0.01) {
+        top = clamp(v.y, 0.0, 1.0);
+        top *= top;
+        v.xyz += wdir * (wstr * 1.5 * top);
+    } else {
+        top = clamp(1.0 - gl_MultiTexCoord0.t, 0.0, 1.0);
+        v.xyz += wdir * (wstr * 18.0 * top);
+    }
 
     vec4 eye = gl_ModelViewMatrix * v;
     vec3 world = (camera_matrix * vec4(eye.xyz, 0.0)).xyz;
