@@ -135,8 +135,9 @@ void paint_foliage(image &im, float x0, float y0, float S, foliage_style st, wg_
     l.k = 0.62f + 0.28f * (-(dx * 0.55f + dy * 0.8f)) * 0.5f + 0.25f * edge + rng_range(r, -0.1f, 0.1f);
     l.ang = st == F_BIRCH ? PI / 2 + rng_range(r, -1.0f, 1.0f) : st == F_JUNIPER ? -PI / 2 + rng_range(r, -0.6f, 0.6f)
                                                                                  : rng_range(r, 0, 2 * PI);
-    l.len = len * rng_range(r, 0.75f, 1.2f);
-    l.wid = wid * rng_range(r, 0.8f, 1.15f);
+    // small textures keep leaves at least two pixels wide, or nothing survives the alpha cut
+    l.len = std::fmax(len * rng_range(r, 0.75f, 1.2f), 3.0f);
+    l.wid = std::fmax(wid * rng_range(r, 0.8f, 1.15f), 2.0f);
     switch (st) {
       case F_OAK: l.c = pick(r, {0x3E6E22, 0x4F8A2C, 0x5A9A34, 0x2F5A1C}); break;
       case F_BIRCH: l.c = pick(r, {0x7FA83A, 0x9CC050, 0x6A9A30, 0x8AB840}); break;
