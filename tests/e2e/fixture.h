@@ -11,6 +11,20 @@ enum {
   E2E_EXIT_MS = 20000,   // quit request to process end
 };
 
+// A case derives from game_test, adjusts the scratch folder, runs the game and checks it:
+//
+//   TEST_F(shell, something) {
+//     game_param(&g, "i_snow_nflakes 500");   // param.cfg line, appended to the world's
+//     start_running();                        // window up, title "Velder 2"
+//     game_key(&g, "p");                      // xdotool input to the window
+//     image img;
+//     game_capture(&g, "shot", &img);         // runs/<suite>.<case>/shot.png
+//     game_key(&g, "Escape");
+//     expect_clean_exit();
+//   }
+//
+// The scratch folder (runs/<suite>.<case>) stays after the run with stdout.txt, stderr.txt and
+// the captures; it is emptied when the case runs again.
 class game_test : public ::testing::Test {
  protected:
   game g;
