@@ -43,6 +43,7 @@ bool game_setup(game *g, const std::string &name) {
   g->name = name;
   g->dir = g_e2e_run_dir + "/" + name;
   g->data = "data";
+  g->args = {g->data};
   g->out_path = g->dir + "/stdout.txt";
   g->err_path = g->dir + "/stderr.txt";
   g->pid = -1;
@@ -88,7 +89,9 @@ std::string game_shader_path(const game *g, const std::string &file) {
 
 bool game_start(game *g) {
   // stdbuf execs the game in place (same pid) with its stdout line-buffered
-  g->pid = proc_spawn({"/usr/bin/stdbuf", "-oL", E2E_VELDER, g->data}, g->dir, g->out_path, g->err_path,
+  std::vector<std::string> argv = {"/usr/bin/stdbuf", "-oL", E2E_VELDER};
+  argv.insert(argv.end(), g->args.begin(), g->args.end());
+  g->pid = proc_spawn(argv, g->dir, g->out_path, g->err_path,
                       {"DISPLAY=" + g_e2e_display, "SDL_AUDIODRIVER=dummy"});
   return g->pid > 0;
 }

@@ -12,7 +12,8 @@
 struct game {
   std::string name;
   std::string dir;      // working directory
-  std::string data;     // data root, passed as the one argument
+  std::string data;     // data root, relative to dir
+  std::vector<std::string> args; // command-line arguments; {data} unless a test changes them
   std::string out_path; // captured stdout
   std::string err_path; // captured stderr
   pid_t pid = -1;

@@ -95,3 +95,27 @@ TEST_F(load_errors, missing_sky_face_is_named) {
 }
 
 } // namespace
+
+namespace {
+
+// One argument names the data root; none or two leave it at "data".
+TEST_F(scene, one_argument_names_the_data_root) {
+  std::filesystem::rename(g.dir + "/data", g.dir + "/other world");
+  g.args = {"other world"};
+  start_running();
+  EXPECT_TRUE(game_wait_output(&g, "init: using \"other world/hm.bmp\" as height map\n", 2000))
+      << game_report(&g);
+  ASSERT_TRUE(game_key(&g, "Escape")) << game_report(&g);
+  expect_clean_exit();
+}
+
+TEST_F(scene, two_arguments_fall_back_to_data) {
+  g.args = {"missing-a", "missing-b"};
+  start_running();
+  EXPECT_TRUE(game_wait_output(&g, "init: using \"data/hm.bmp\" as height map\n", 2000))
+      << game_report(&g);
+  ASSERT_TRUE(game_key(&g, "Escape")) << game_report(&g);
+  expect_clean_exit();
+}
+
+} // namespace

@@ -2,6 +2,9 @@
 #include "fixture.h"
 #include "proc.h"
 
+#include <algorithm>
+#include <regex>
+
 namespace {
 
 using shell = game_test;
@@ -142,6 +145,30 @@ TEST_F(shell, click_captures_the_mouse_and_alt_q_releases_it) {
   ASSERT_TRUE(game_key_up(&g, "Alt_L"));
   EXPECT_TRUE(wait_grab(false, 3000)) << "Alt+Q did not release the mouse";
   ASSERT_TRUE(game_running(&g)) << game_report(&g);
+  ASSERT_TRUE(game_key(&g, "Escape")) << game_report(&g);
+  expect_clean_exit();
+}
+
+} // namespace
+
+namespace {
+
+// A line whose first word names no parameter is reported with its line number and skipped;
+// a word that merely begins with a parameter's name sets that parameter, silently.
+TEST_F(shell, param_cfg_unknown_words_warn_and_prefixes_match) {
+  game_param(&g, "i_bogus 3");
+  std::string cfg = file_read(g.dir + "/" + g.data + "/param.cfg");
+  long line = std::count(cfg.begin(), cfg.end(), '\n');
+  game_param(&g, "i_screen_width 1000");
+  start_running();
+  int w = 0, h = 0;
+  ASSERT_TRUE(xw_size(g.win, &w, &h));
+  EXPECT_EQ(w, 1000);
+  std::string err = game_stderr(&g);
+  EXPECT_TRUE(std::regex_search(err, std::regex("(^|\\n)warning: parse_cfg#[0-9]+: unknown param at #" +
+                                                std::to_string(line) + ": i_bogus\\n")))
+      << err;
+  EXPECT_EQ(err.find("i_screen_width"), std::string::npos) << err;
   ASSERT_TRUE(game_key(&g, "Escape")) << game_report(&g);
   expect_clean_exit();
 }
