@@ -96,7 +96,7 @@ static void spawn_uniques(uniq_slots *slots) {
       wobj *o = b->unique[k];
       if (o->spawned) continue;
       if (s->n == 0) {
-        uwarn("unique '%s' of brush %.6x: the brush has no spawn attempt to place it at", o->name, b->color);
+        uwarn_at("spawn_all", __LINE__, "unique '%s' of brush %.6x: the brush has no spawn attempt to place it at", o->name, b->color);
         continue;
       }
       // fewer attempts than listed objects: they share positions

@@ -1,4 +1,4 @@
-// World item spawning with a seeded generator, unique landmarks and discoveries.
+// World item spawning with a seeded generator, landmarks and discoveries.
 #include "app/app.h"
 #include "core/file.h"
 #include "core/params.h"
@@ -11,23 +11,15 @@
 #include "tests/unit/testutil.h"
 #include <SDL.h>
 #include <gtest/gtest.h>
-#include <cmath>
 #include <functional>
 #include <string>
 
 namespace {
-
 texture g_tex = {64, 128, 2};
 texture *fake_texture(const char *) { return &g_tex; }
 
-const char *const kIndex = "object bush\nfile b.png\nscale 2\n\n"
-                           "object rock\nfile r.png\nscale 1\nscale_rnd 0.5\nclip 0 0 32 32\n\n"
-                           "object statue\nfile s.png\ntype unique\nscale 3\n\n"
-                           "object obelisk\nfile o.png\ntype unique\nscale 5\n\n"
-                           "object bare\nscale 1\n\n";
-
-// A world of one catalogue, the given brushes and an object map of w x h pixels, on a flat
-// terrain at height 5. Nothing of it touches OpenGL.
+// A catalogue, the given brushes and a w x h object map over a flat terrain 400 units wide
+// at height 5; the map covers the same square. No OpenGL.
 struct Spawn : testing::Test {
   TempDir dir;
   std::string old_root = g_root;
@@ -38,9 +30,10 @@ struct Spawn : testing::Test {
     g_wobj_texture_get = fake_texture;
     f_tn_sz = 400;
     f_veg_pos_r = 200;
-    brush_clear();
-    wobj_clear();
-    dir.write("index", kIndex);
+    dir.write("index", "object bush\nfile b.png\nscale 2\n\n"
+                       "object rock\nfile r.png\nscale 1\nscale_rnd 0.5\n\n"
+                       "object statue\nfile s.png\ntype unique\nscale 3\n\n"
+                       "object obelisk\nfile o.png\ntype unique\nscale 5\n\n");
     testing::internal::CaptureStdout();
     parse_index();
     testing::internal::GetCapturedStdout();
@@ -50,218 +43,119 @@ struct Spawn : testing::Test {
   }
   void TearDown() override {
     usetroot(old_root.c_str());
-    f_tn_sz = old_sz;
-    f_veg_pos_r = old_r;
+    f_tn_sz = old_sz, f_veg_pos_r = old_r;
     g_terrain = old_terrain;
     g_wobj_texture_get = texmgr_get;
     brush_clear();
     wobj_clear();
   }
-  void world(const std::string &brushes, int w, int h, std::function<uint32_t(int, int)> color) {
+  std::string spawn(const std::string &brushes, int w, int h, std::function<uint32_t(int, int)> color) {
     dir.write("brushes", brushes);
     brush_read_file();
     SDL_Surface *s = SDL_CreateRGBSurface(0, w, h, 24, 0xFF0000, 0x00FF00, 0x0000FF, 0);
     for (int y = 0; y < h; y++)
       for (int x = 0; x < w; x++) {
-        uint8_t *p = (uint8_t *)s->pixels + y * s->pitch + x * 3;
         uint32_t c = color(x, y);
+        uint8_t *p = (uint8_t *)s->pixels + y * s->pitch + x * 3;
         p[0] = c & 0xFF, p[1] = c >> 8 & 0xFF, p[2] = c >> 16 & 0xFF;
       }
     objmap_set(s, f_veg_pos_r * 2);
-  }
-  std::string spawn() {
     testing::internal::CaptureStdout();
     spawn_all();
     return testing::internal::GetCapturedStdout();
   }
+  // the draws made since usrand(seed) was followed by spawning
+  int draws_since(uint32_t seed) {
+    int next = urand();
+    usrand(seed);
+    for (int n = 0; n < 100000; n++)
+      if (urand() == next) return n;
+    return -1;
+  }
 };
-using SpawnDeath = Spawn;
-
-uint32_t one_color(int, int) { return 0x112233; }
-
+uint32_t one(int, int) { return 0x112233; }
 } // namespace
 
 TEST_F(Spawn, AttemptsDrawPositionObjectAndSizeInOrder) {
-  world("brush 112233\ndensity:3\nbush\nrock\n", 1, 1, one_color);
   usrand(77);
-  spawn();
+  spawn("brush 112233\ndensity:3\nbush\nrock\n", 1, 1, one);
   ASSERT_EQ(wi_list.count, 3u);
   usrand(77);
-  for (uint32_t i = 0; i < 3; i++) {
+  for (const wi &w : wi_list) {
     // one pixel of 400 units: the cell is the whole terrain square
-    float x = (float)(-200 + 400 * (urand() / 32767.0));
-    float z = (float)(-200 + 400 * (urand() / 32767.0));
-    const char *name = urand() % 2 ? "rock" : "bush";
+    EXPECT_FLOAT_EQ(w.pos[0], (float)(-200 + 400 * (urand() / 32767.0)));
+    EXPECT_FLOAT_EQ(w.pos[2], (float)(-200 + 400 * (urand() / 32767.0)));
+    EXPECT_STREQ(w.obj->name, urand() % 2 ? "rock" : "bush");
     int size = urand();
-    const wi &w = wi_list[i];
-    EXPECT_FLOAT_EQ(w.pos[0], x);
-    EXPECT_FLOAT_EQ(w.pos[2], z);
-    EXPECT_FLOAT_EQ(w.pos[1], 5);
-    EXPECT_STREQ(w.obj->name, name);
-    float expect = std::string(name) == "rock" ? (float)(1 + size / 32767.0 * 1.0 - 0.5) : 2.0f;
-    EXPECT_NEAR(w.height, expect, 1e-5);
+    EXPECT_NEAR(w.height, w.obj->scale + (size / 32767.0 - 0.5) * w.obj->scale_rnd * 2, 1e-5);
+    // a billboard stands on the ground; the bush (scale 2, clip 64 x 128) is 2 high and 1 wide
+    EXPECT_FLOAT_EQ(w.box.min[1], 5);
+    EXPECT_FLOAT_EQ(w.box.max[1], 5 + w.height);
+    EXPECT_NEAR(w.box.max[0] - w.box.min[0], w.width, 1e-4);
+    if (w.obj->scale == 2) EXPECT_FLOAT_EQ(w.width, 1);
   }
 }
 
-TEST_F(Spawn, BillboardSizeAndBoxStandOnTheGround) {
-  world("brush 112233\nbush\n", 1, 1, one_color);
-  spawn();
-  ASSERT_EQ(wi_list.count, 1u);
-  const wi &w = wi_list[0];
-  // scale 2 without deviation; clip 64 x 128 makes it half as wide
-  EXPECT_FLOAT_EQ(w.height, 2);
-  EXPECT_FLOAT_EQ(w.width, 1);
-  EXPECT_FLOAT_EQ(w.box.min[1], 5);
-  EXPECT_FLOAT_EQ(w.box.max[1], 7);
-  EXPECT_FLOAT_EQ(w.box.min[0], w.pos[0] - 0.5f);
-  EXPECT_FLOAT_EQ(w.box.max[2], w.pos[2] + 0.5f);
-}
-
-TEST_F(Spawn, TreeBoxScalesTheTreeGeometry) {
-  wobj *bush = wobj_find("bush");
-  bush->is_tree = 1;
-  bush->pg.batch = b_create();
-  b_reset(bush->pg.batch);
-  b_add_vertex(bush->pg.batch, -0.25f, 0, -0.5f);
-  b_add_vertex(bush->pg.batch, 0.25f, 0.5f, 0.5f);
-  spawn_wi(10, 20, bush);
-  const wi &w = wi_list[wi_list.count - 1];
-  EXPECT_FLOAT_EQ(w.box.min[0], 10 - 0.5f);
-  EXPECT_FLOAT_EQ(w.box.max[1], 5 + 1);
-  EXPECT_FLOAT_EQ(w.box.min[2], 20 - 1);
-  b_free(bush->pg.batch);
-}
-
-TEST_F(Spawn, DensityZeroPlacesNothingAndDrawsNothing) {
-  // density 0 places nothing and draws nothing
-  world("brush 112233\ndensity:0\nbush\n", 2, 2, one_color);
+TEST_F(Spawn, PixelsWithoutDensityOrMassPlaceNothing) {
   usrand(5);
-  spawn();
+  spawn("brush 112233\ndensity:0\nbush\n", 2, 2, one);
   EXPECT_EQ(wi_list.count, 0u);
-  int next = urand();
-  usrand(5);
-  EXPECT_EQ(urand(), next);
-}
-
-TEST_F(Spawn, EmptyMassListStopsThePixelAfterOnePosition) {
-  world("brush 112233\ndensity:10\n", 2, 3, one_color);
+  EXPECT_EQ(draws_since(5), 0);
+  brush_clear();
+  // an empty mass list ends each pixel's attempts after the first position
   usrand(9);
-  spawn();
+  spawn("brush 112233\ndensity:10\n", 2, 3, one);
   EXPECT_EQ(wi_list.count, 0u);
-  int next = urand();
-  usrand(9);
-  for (int i = 0; i < 2 * 6; i++) urand();
-  EXPECT_EQ(urand(), next);
+  EXPECT_EQ(draws_since(9), 2 * 6);
 }
 
-TEST_F(Spawn, LandmarkTakesOneAttemptPositionAfterThePass) {
-  world("brush 112233\ndensity:4\nbush\nstatue\n", 1, 1, one_color);
-  usrand(3);
-  std::string out = spawn();
-  ASSERT_EQ(wi_list.count, 5u);
-  ASSERT_EQ(uniq_count, 1u);
-  EXPECT_EQ(uniq_list[0].item, 4u);
-  EXPECT_EQ(uniq_list[0].discovered, 0);
-  const wi &u = wi_list[4];
-  EXPECT_EQ(out, std::string("spawn_wi: unique 'statue' at ") + ufmt("%.2f,%.2f", -u.pos[0], -u.pos[2]) + "\n");
-  // it stands where one of the four attempts stood
-  int same = 0;
-  for (int i = 0; i < 4; i++) same += wi_list[i].pos[0] == u.pos[0] && wi_list[i].pos[2] == u.pos[2];
-  EXPECT_EQ(same, 1);
-  // the attempts draw as always (4 each); the landmark then draws its size
-  int next = urand();
-  usrand(3);
-  for (int i = 0; i < 4 * 4 + 1; i++) urand();
-  EXPECT_EQ(urand(), next);
-  // a second pass starts over: the landmark is placed again, once
-  spawn();
-  EXPECT_EQ(wi_list.count, 5u);
-  EXPECT_EQ(uniq_count, 1u);
-}
-
-TEST_F(Spawn, LandmarkListedUnderTwoBrushesGoesToTheFirst) {
-  world("brush 0000ff\nbush\nstatue\n"
-        "brush 00ff00\nrock\nstatue\n",
-        4, 4, [](int x, int) { return x < 2 ? 0x00FF00u : 0x0000FFu; });
-  std::string out = spawn();
-  ASSERT_EQ(uniq_count, 1u);
-  const wi &u = wi_list[uniq_list[0].item];
-  EXPECT_EQ(objmap_get_brush(u.pos[0], u.pos[2])->color, 0x0000FFu);
-  // already placed: the second offer draws nothing and prints nothing
-  EXPECT_EQ(out.find("unique"), out.rfind("unique"));
-}
-
-TEST_F(Spawn, UniqueListsPlaceEachLandmarkInsideItsBrushRegion) {
-  // left half: bushes; right half: rocks and two landmarks, one listed twice
-  world("brush 0000ff\nbush\n"
-        "brush 00ff00\nrock\nstatue\nobelisk\nstatue\n",
-        8, 8, [](int x, int) { return x < 4 ? 0x0000FFu : 0x00FF00u; });
+TEST_F(Spawn, LandmarksAppearOnceAtAnAttemptOfTheirBrush) {
+  // left half: bushes and the statue; right half: rocks, the statue again and the obelisk twice
   usrand(11);
-  spawn();
+  std::string out = spawn("brush 0000ff\nbush\nstatue\nbrush 00ff00\nrock\nstatue\nobelisk\nobelisk\n", 8, 8,
+                          [](int x, int) { return x < 4 ? 0x0000FFu : 0x00FF00u; });
   ASSERT_EQ(uniq_count, 2u);
-  uint32_t mass = 0;
-  for (const wi &w : wi_list) mass += w.obj->type == WOBJ_MASS;
-  EXPECT_EQ(mass, 64u); // the landmarks do not take the place of mass items
-  for (uint32_t i = 0; i < 2; i++) {
-    const wi &w = wi_list[uniq_list[i].item];
-    EXPECT_EQ(w.obj->type, WOBJ_UNIQUE);
-    EXPECT_EQ(objmap_get_brush(w.pos[0], w.pos[2])->color, 0x00FF00u);
-  }
-  EXPECT_STREQ(wi_list[uniq_list[0].item].obj->name, "statue");
-  EXPECT_STREQ(wi_list[uniq_list[1].item].obj->name, "obelisk");
-  // two landmarks, two different places
-  EXPECT_NE(wi_list[uniq_list[0].item].pos[0], wi_list[uniq_list[1].item].pos[0]);
-}
-
-TEST_F(Spawn, LandmarksOfARegionWithoutMassStillAppear) {
-  world("brush 112233\ndensity:2\nobelisk\n", 3, 3, one_color);
-  spawn();
-  ASSERT_EQ(wi_list.count, 1u);
-  EXPECT_STREQ(wi_list[0].obj->name, "obelisk");
-  EXPECT_FLOAT_EQ(wi_list[0].height, 5);
-}
-
-TEST_F(Spawn, ObjectWithoutTextureGetsAFiniteBox) {
-  spawn_wi(1, 2, wobj_find("bare"));
-  const wi &w = wi_list[wi_list.count - 1];
-  EXPECT_FLOAT_EQ(w.width, 0);
-  EXPECT_FLOAT_EQ(w.box.min[0], 1);
-  EXPECT_FLOAT_EQ(w.box.max[1], 6);
+  EXPECT_EQ(wi_list.count, 66u); // the landmarks come on top of the 64 mass items
+  // every attempt drew 4 times, then each landmark its size
+  EXPECT_EQ(draws_since(11), 64 * 4 + 2);
+  const wi &s = wi_list[uniq_list[0].item], &o = wi_list[uniq_list[1].item];
+  EXPECT_STREQ(s.obj->name, "statue");
+  EXPECT_EQ(objmap_get_brush(s.pos[0], s.pos[2])->color, 0x0000FFu); // the first brush won
+  EXPECT_EQ(objmap_get_brush(o.pos[0], o.pos[2])->color, 0x00FF00u);
+  std::string at_s = ufmt("%.2f,%.2f", -s.pos[0], -s.pos[2]), at_o = ufmt("%.2f,%.2f", -o.pos[0], -o.pos[2]);
+  EXPECT_EQ(out, "spawn_wi: unique 'statue' at " + at_s + "\nspawn_wi: unique 'obelisk' at " + at_o + "\n");
+  int same = 0;
+  for (const wi &w : wi_list) same += w.pos[0] == s.pos[0] && w.pos[2] == s.pos[2];
+  EXPECT_EQ(same, 2); // it stands where one attempt placed a bush
+  // a second pass starts over and places each again, once
+  spawn_all();
+  EXPECT_EQ(uniq_count, 2u);
 }
 
 TEST_F(Spawn, DiscoveriesAreReportedOnceWithinFourUnits) {
-  world("brush 112233\nstatue\n", 1, 1, one_color);
-  spawn();
+  spawn("brush 112233\ndensity:0\nobelisk\nbrush 445566\nobelisk\n", 2, 1, [](int x, int) { return x ? 0x445566u : 0x112233u; });
   ASSERT_EQ(uniq_count, 1u);
   const wi &w = wi_list[uniq_list[0].item];
+  EXPECT_GT(w.pos[0], 0); // the brush without attempts could not place it
   camera saved = g_cam;
   auto check_at = [&](float dx, float dz) {
-    g_cam.pos[0] = w.pos[0] + dx;
-    g_cam.pos[1] = 1000; // height is ignored
-    g_cam.pos[2] = w.pos[2] + dz;
+    g_cam.pos[0] = w.pos[0] + dx, g_cam.pos[1] = 1000, g_cam.pos[2] = w.pos[2] + dz;
     testing::internal::CaptureStdout();
     check_uniqs();
     return testing::internal::GetCapturedStdout();
   };
   EXPECT_EQ(check_at(4.0f, 0), "");
   EXPECT_EQ(check_at(0, -4.0f), "");
-  EXPECT_EQ(uniq_list[0].discovered, 0);
-  EXPECT_EQ(check_at(0, 3.9f), "check_uniqs: 'statue' discovered!\n");
-  EXPECT_EQ(uniq_list[0].discovered, 1);
+  EXPECT_EQ(check_at(0, 3.9f), "check_uniqs: 'obelisk' discovered!\n");
   EXPECT_EQ(check_at(0, 3.9f), "");
-  EXPECT_EQ(check_at(0, 0), "");
   g_cam = saved;
 }
 
-TEST_F(SpawnDeath, MoreThanAHundredUniqueItemsEndTheLoad) {
+TEST_F(Spawn, MoreThanAHundredUniqueItemsEndTheLoad) {
+  wobj *o = wobj_find("statue");
   EXPECT_EXIT(
       {
-        testing::internal::CaptureStdout();
-        for (int i = 0; i <= UNIQ_MAX; i++) {
-          wobj *o = wobj_find("statue");
-          o->spawned = 0;
-          spawn_wi(0, 0, o);
-        }
+        for (int i = 0; i <= UNIQ_MAX; i++, o->spawned = 0) spawn_wi(0, 0, o);
       },
       testing::ExitedWithCode(1), "error: spawn_wi#[0-9]+: too many unique items: 'statue' is past the limit of 100\n");
 }
