@@ -123,10 +123,13 @@ BENCHMARK(BM_QuadtreeBuild)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BM_SpawnAndQuadtree)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BM_QueryAndSort)->Unit(benchmark::kMicrosecond);
 
+static std::string g_made; // the temporary folder of a world written here, removed at the end
+
 static std::string make_world(void) {
 #ifdef VELDER_WORLDGEN
   char t[] = "/tmp/velder-bench-XXXXXX";
-  std::string dir = std::string(mkdtemp(t)) + "/dense";
+  g_made = mkdtemp(t);
+  std::string dir = g_made + "/dense";
   std::string cmd = std::string(VELDER_WORLDGEN) + " --preset dense '" + dir + "' >/dev/null";
   if (system(cmd.c_str()) != 0) uerror("velder-worldgen failed: %s", cmd.c_str());
   return dir;
@@ -153,10 +156,11 @@ int main(int argc, char **argv) {
   build_quadtree();
   fprintf(stderr, "world %s: %u objects, %zu brushes, object map %dx%d, %u items, %u landmarks\n", dir.c_str(),
           (unsigned)g_nwobjs, g_nbrushes, g_objmap->w, g_objmap->h, wi_list.count, uniq_count);
-  benchmark::ConsoleReporter reporter;
+  benchmark::ConsoleReporter reporter(benchmark::ConsoleReporter::OO_Tabular); // no colour codes in logs
   reporter.SetOutputStream(&figures);
   reporter.SetErrorStream(&std::cerr);
   benchmark::RunSpecifiedBenchmarks(&reporter);
   benchmark::Shutdown();
+  if (!g_made.empty()) (void)!system(("rm -rf '" + g_made + "'").c_str());
   return 0;
 }
