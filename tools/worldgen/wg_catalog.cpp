@@ -5,9 +5,9 @@
 
 static const wg_preset g_presets[] = {
     // name     tn_sz ndivs maxy  hm  omap  ttex div sky env  zfar fog0  fog1 dens grass amb  steps
-    {"default", 400, 128, 46, 513, 256, 2048, 1, 512, 64, 230, 45, 215, 1.0f, 200, 24, 4},
+    {"default", 400, 128, 46, 513, 256, 2048, 1, 512, 64, 235, 70, 220, 1.0f, 200, 24, 4},
     {"tiny", 64, 32, 6, 65, 64, 256, 4, 64, 16, 120, 25, 110, 0.5f, 60, 3, 3},
-    {"dense", 640, 160, 60, 641, 512, 2048, 1, 512, 64, 250, 45, 235, 5.0f, 250, 24, 4},
+    {"dense", 640, 160, 60, 641, 512, 2048, 1, 512, 64, 250, 60, 235, 5.0f, 250, 24, 4},
 };
 
 const wg_preset *preset_find(const char *name) {
@@ -52,10 +52,10 @@ const wg_region_def g_regions[R_COUNT] = {
     {"flower_field", 0xD8B0E0, 0xD8B0E1, "sounds/steps_grass.def", "clut/warm.bmp", 1.8f,
      {"heather", "heather", "heather", "bush_berry", "birch"},
      {"flowers_thick", "grass_short"}},
-    {"broadleaf_wood", 0x2F8F2F, 0x2F8F30, "sounds/steps_forest.def", "clut/lush.bmp", 5.0f,
+    {"broadleaf_wood", 0x2F8F2F, 0x2F8F30, "sounds/steps_forest.def", "clut/lush.bmp", 3.2f,
      {"oak", "oak", "oak", "oak", "birch", "birch", "bush_green", "bush_green", "rock_mossy"},
      {"fern", "grass_short"}},
-    {"pine_forest", 0x1F5F3F, 0x1F5F40, "sounds/steps_forest.def", "clut/misty.bmp", 6.5f,
+    {"pine_forest", 0x1F5F3F, 0x1F5F40, "sounds/steps_forest.def", "clut/misty.bmp", 4.2f,
      {"pine", "pine", "pine", "pine", "pine", "pine", "rock_mossy", "juniper"},
      {"fern"}},
     {"rocky_upland", 0x8F8F80, 0x8F8F81, "sounds/steps_gravel.def", "clut/cold.bmp", 2.5f,

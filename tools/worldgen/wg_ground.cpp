@@ -51,9 +51,9 @@ static col4 ground_colour(int reg, float x, float z, float n1, float n2, float g
     case R_FLOWERS: {
       col4 c = cscale(cmix(hexc(0x628A30), hexc(0x8AA444), 0.5f + 0.5f * n1), 0.92f + 0.12f * n2 + grain);
       uint32_t k = hs % 1000;
-      if (k < 140) {
+      if (k < 90) {
         static const uint32_t pal[] = {0xE070B0, 0xF4F0F8, 0xF0D040, 0x9070E0, 0xE04848};
-        c = cmix(c, hexc(pal[(hs >> 12) % 5]), 0.75f);
+        c = cmix(c, hexc(pal[(hs >> 12) % 5]), 0.4f);
       }
       return c;
     }
@@ -63,7 +63,7 @@ static col4 ground_colour(int reg, float x, float z, float n1, float n2, float g
       return cscale(c, 0.88f + 0.14f * n2 + grain);
     }
     case R_PINE: {
-      col4 c = cmix(hexc(0x5A4026), hexc(0x34472A), smooth01(-0.3f, 0.3f, n1));
+      col4 c = cmix(hexc(0x6A4E30), hexc(0x3E5230), smooth01(-0.3f, 0.3f, n1));
       return cscale(c, 0.82f + 0.14f * n2 + grain * 1.5f);
     }
     case R_ROCKY: {

@@ -42,7 +42,7 @@ static float raw_height(float nx, float nz, uint32_t s) {
   h += smooth01(0.72f, 1.0f, e) * (0.24f + 0.1f * fbm2(nx * 3, nz * 3, 3, s + 6));
   // a rise under the start position, so the first view looks out over the valley
   float sx = nx, sz = nz - START_NZ;
-  h += 0.12f * std::exp(-(sx * sx + sz * sz) / 0.03f);
+  h += 0.16f * std::exp(-(sx * sx + sz * sz) / 0.03f);
   return h;
 }
 
@@ -71,6 +71,17 @@ float world_height(const wg_world &w, float x, float z) {
   return mixf(a, b, ty) * w.P->hm_maxy;
 }
 
+// 1 on the open ground round the start and in the cone of its first view (north), 0 elsewhere.
+static float start_view(float nx, float nz) {
+  float dsx = nx, dsz = nz - START_NZ, ds = std::sqrt(dsx * dsx + dsz * dsz);
+  float k = 1 - smooth01(0.14f, 0.2f, ds);
+  if (dsz < 0) {
+    float off = std::fabs(dsx) / -dsz;  // tangent of the angle off the view line
+    k = std::fmax(k, (1 - smooth01(0.4f, 0.6f, off)) * (1 - smooth01(0.5f, 0.62f, ds)));
+  }
+  return k;
+}
+
 // Soft region weights at a world position; the object map samples them, the terrain texture blends them.
 void region_weights(const wg_world &w, float x, float z, float wt[R_COUNT]) {
   float sz = w.P->tn_sz, nx = x / sz * 2, nz = z / sz * 2;
@@ -95,11 +106,12 @@ void region_weights(const wg_world &w, float x, float z, float wt[R_COUNT]) {
   wt[R_BROADLEAF] = rest * t_wood, rest *= 1 - t_wood;
   wt[R_FLOWERS] = rest * t_flow;
   wt[R_MEADOW] = rest * (1 - t_flow);
-  // painted areas: meadow round the start, each landmark's surroundings in its host region
-  float dsx = nx, dsz = nz - START_NZ;
-  float k = 1 - smooth01(0.12f, 0.17f, std::sqrt(dsx * dsx + dsz * dsz));
+  // painted areas: open meadow and flowers round the start and down the view to the north,
+  // then each landmark's surroundings in its host region
+  float k = start_view(nx, nz);
   for (int i = 0; i < R_COUNT; i++) wt[i] *= 1 - k;
-  wt[R_MEADOW] += k;
+  wt[R_FLOWERS] += k * t_flow;
+  wt[R_MEADOW] += k * (1 - t_flow);
   for (const auto &lm : w.landmarks) {
     float lx = lm.x / sz * 2, lz = lm.z / sz * 2;
     float r = 0;
@@ -177,6 +189,7 @@ static void omap_row(int r, void *p) {
     }
     float clump = clampf(1 + 0.9f * fbm2(x / 25, z / 25, 3, s + 22), 0.05f, 2.0f);
     float pr = g_regions[reg].items_per_100m2 / 100 * area * P.density_mul * clump;
+    pr *= 1 - 0.7f * start_view(x / half, z / half);  // few trees in the way of the first view
     float v = (wg_hash((uint32_t)c, (uint32_t)r, s + 23) >> 8) / 16777216.0f;
     uint8_t sp = v < pr;
     // keep the way from the start to the first landmark clear
@@ -207,12 +220,14 @@ bool terrain_generate(wg_world &w) {
     int c = (int)((w.landmarks[i].x + half) / cell), r = (int)((w.landmarks[i].z + half) / cell);
     w.region[(size_t)r * m + c] = (uint8_t)(R_COUNT + i);
     w.spawn[(size_t)r * m + c] = 1;
-    // the Elder Tree stands in a clearing
-    if (strcmp(w.landmarks[i].object, "Elder_Tree") == 0)
-      for (int dr = -5; dr <= 5; dr++)
-        for (int dc = -5; dc <= 5; dc++)
-          if ((dr || dc) && dr * dr + dc * dc <= 25 && r + dr >= 0 && r + dr < m && c + dc >= 0 && c + dc < m)
+    // the Elder Tree stands in a clearing wide enough to see its crown
+    if (strcmp(w.landmarks[i].object, "Elder_Tree") == 0) {
+      int rad = (int)(std::fmin(18.0f, P.tn_sz * 0.06f) / cell);
+      for (int dr = -rad; dr <= rad; dr++)
+        for (int dc = -rad; dc <= rad; dc++)
+          if ((dr || dc) && dr * dr + dc * dc <= rad * rad && r + dr >= 0 && r + dr < m && c + dc >= 0 && c + dc < m)
             w.spawn[(size_t)(r + dr) * m + c + dc] = 0;
+    }
   }
   size_t items = 0, per[R_COUNT] = {0};
   for (size_t i = 0; i < w.spawn.size(); i++)

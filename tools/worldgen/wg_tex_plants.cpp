@@ -70,7 +70,8 @@ static void paint_pine_spray(image &im, float x0, float y0, float S, wg_rng &r) 
   for (int i = 0; i < nt; i++) {
     float th = i * 2 * PI / nt + rng_range(r, -0.2f, 0.2f), L = R * rng_range(r, 0.7f, 1.0f);
     float ex = cx + std::cos(th) * L, ey = cy + std::sin(th) * L;
-    img_stroke(im, cx, cy, ex, ey, S * 0.012f, S * 0.004f, hexc(0x5A3A22), hexc(0x6A4A2A));
+    float hx = cx + std::cos(th) * R * 0.12f, hy = cy + std::sin(th) * R * 0.12f;  // no bare hub in the middle
+    img_stroke(im, hx, hy, ex, ey, S * 0.008f, S * 0.004f, hexc(0x4A3A22), hexc(0x5A4A2A));
     for (int k = 0; k < 3; k++) {  // side twigs fill the gaps between the main ones
       float t = L * rng_range(r, 0.3f, 0.7f), side = rng_int(r, 2) ? 0.6f : -0.6f;
       float sx = cx + std::cos(th) * t, sy = cy + std::sin(th) * t, sl = L * rng_range(r, 0.25f, 0.4f);
@@ -85,7 +86,7 @@ static void paint_pine_spray(image &im, float x0, float y0, float S, wg_rng &r) 
       }
     }
     float step = S * 0.012f;
-    for (float t = S * 0.06f; t < L; t += step) {
+    for (float t = S * 0.02f; t < L; t += step) {
       float px = cx + std::cos(th) * t, py = cy + std::sin(th) * t, f = t / L;
       for (int side = -1; side <= 1; side += 2) {
         float a = th + side * rng_range(r, 0.7f, 1.1f) * (1 - 0.3f * f);
