@@ -6,6 +6,7 @@ uniform vec3 wdir;   // wind direction, horizontal unit vector
 uniform float wstr;  // gust strength, within +-0.04
 
 varying float v_fade; // 1 near the camera, 0 at the far edge of the field
+varying vec3 v_eye; // eye-space position: fog distance per fragment, exact on big polygons
 
 // The field reaches at least 40 units from the camera in every direction; fade before that
 // so that patches built and dropped at a boundary never pop.
@@ -27,6 +28,6 @@ void main()
     vec4 eye = gl_ModelViewMatrix * v;
     gl_TexCoord[0] = gl_MultiTexCoord0;
     gl_FrontColor = gl_Color;
-    gl_FogFragCoord = length(eye.xyz);
+    v_eye = eye.xyz;
     gl_Position = gl_ModelViewProjectionMatrix * v;
 }

@@ -3,12 +3,14 @@
 
 uniform sampler2D tex;
 
+varying vec3 v_eye;
+
 void main()
 {
     vec4 c = texture2D(tex, gl_TexCoord[0].st) * gl_Color;
     // GL's untouched fog colour is (0,0,0,0); world loading sets alpha 1 only when fog is on.
     if (gl_Fog.color.a > 0.0) {
-        float f = clamp((gl_Fog.end - gl_FogFragCoord) * gl_Fog.scale, 0.0, 1.0);
+        float f = clamp((gl_Fog.end - length(v_eye)) * gl_Fog.scale, 0.0, 1.0);
         c.rgb = mix(gl_Fog.color.rgb, c.rgb, f);
     }
     gl_FragColor = c;

@@ -8,6 +8,7 @@ uniform float cam_height;
 varying vec3 v_view;
 varying float v_height;
 varying float v_base;
+varying vec3 v_eye;
 
 void main()
 {
@@ -24,7 +25,7 @@ void main()
     c.rgb *= mix(1.0, 0.8, v_base);
 
     if (gl_Fog.color.a > 0.0) {
-        float f = clamp((gl_Fog.end - gl_FogFragCoord) * gl_Fog.scale, 0.0, 1.0);
+        float f = clamp((gl_Fog.end - length(v_eye)) * gl_Fog.scale, 0.0, 1.0);
         c.rgb = mix(gl_Fog.color.rgb, c.rgb, f);
     }
     gl_FragColor = c;

@@ -9,6 +9,7 @@ uniform float cam_height;   // camera y in world units
 varying vec3 v_view;        // world-space direction from the eye to the vertex
 varying float v_height;     // vertex height relative to the camera, world units
 varying float v_base;       // 1 at the foot of a quad, 0 at its top
+varying vec3 v_eye;         // eye-space position: fog distance per fragment, exact on big polygons
 
 void main()
 {
@@ -36,6 +37,6 @@ void main()
 
     gl_TexCoord[0] = gl_MultiTexCoord0;
     gl_FrontColor = gl_Color;
-    gl_FogFragCoord = length(eye.xyz);
+    v_eye = eye.xyz;
     gl_Position = gl_ModelViewProjectionMatrix * v;
 }

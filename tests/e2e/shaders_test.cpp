@@ -1,6 +1,7 @@
 // The sixteen shader sources: each pair compiles and links on this driver, declares the uniforms
 // the drawing code sets with the types it sets them with, and the grading pass maps colours right.
 #include <GL/glew.h>
+#include <GL/glu.h>
 #include <SDL.h>
 #include <cmath>
 #include <gtest/gtest.h>
@@ -365,6 +366,30 @@ TEST_F(shaders, terrain_fog_follows_the_fixed_function_state) {
   EXPECT_NEAR(px[4], 128, 2) << "far quad, beyond the fog end";
   EXPECT_NEAR(px[5], 64, 2) << "far quad, beyond the fog end";
   EXPECT_NEAR(px[6], 255, 2) << "far quad, beyond the fog end";
+
+  // One floor quad from under the camera to 300 units ahead: its corners are all far away,
+  // yet the floor just below the camera must stay clear (the distance is per fragment).
+  {
+    offscreen o;
+    offscreen_begin(&o, 1, 64);
+    glUseProgram(prg);
+    glBindTexture(GL_TEXTURE_2D, tex);
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    gluPerspective(60, 1.0 / 64, 0.1, 500);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    glBegin(GL_QUADS);
+    glTexCoord2f(0, 0); glVertex3f(-300, -1, 0);
+    glTexCoord2f(1, 0); glVertex3f(300, -1, 0);
+    glTexCoord2f(1, 1); glVertex3f(300, -1, -300);
+    glTexCoord2f(0, 1); glVertex3f(-300, -1, -300);
+    glEnd();
+    px = offscreen_end(&o);
+    EXPECT_NEAR(px[1], 200, 2) << "the floor right below the camera is fogged";
+    // the row below the horizon sees the floor about 120 units away
+    EXPECT_NEAR(px[4 * 31 + 2], 255, 2) << "the floor near the horizon is not fogged";
+  }
 
   const float none[4] = {0, 0, 0, 0};
   glFogfv(GL_FOG_COLOR, none);
