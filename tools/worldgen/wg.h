@@ -20,8 +20,6 @@ uint32_t wg_hash_str(const char *s, uint32_t seed);
 float noise2(float x, float y, uint32_t seed);
 float fbm2(float x, float y, int octaves, uint32_t seed, float gain = 0.5f);
 float ridged2(float x, float y, int octaves, uint32_t seed);    // [0, 1], sharp crests
-float tiled_noise2(float x, float y, int period, uint32_t seed); // wraps every `period` units
-float tiled_fbm2(float x, float y, int period, int octaves, uint32_t seed);
 
 // ---- small maths
 inline float clampf(float v, float a, float b) { return v < a ? a : v > b ? b : v; }
@@ -49,19 +47,16 @@ struct image {
 };
 image img_new(int w, int h, col4 fill = {0, 0, 0, 0});
 inline col4 &img_at(image &im, int x, int y) { return im.px[(size_t)y * im.w + x]; }
-col4 img_sample(const image &im, float u, float v);  // bilinear, u and v in pixels, clamped
 void img_blend(image &im, int x, int y, col4 c, float cover);  // "over" with coverage
 void img_disc(image &im, float cx, float cy, float r, col4 c);
 void img_stroke(image &im, float x0, float y0, float x1, float y1, float r0, float r1, col4 c0, col4 c1);
 void img_leaf(image &im, float cx, float cy, float len, float wid, float ang, col4 c);
 image img_half(const image &im);  // 2x box filter, alpha-weighted colour
 void img_bleed(image &im);        // spread colour into transparent pixels (no dark fringes)
-void img_alpha_cut(image &im, float threshold = 0.5f);  // alpha to 0 or 1
 
 // ---- writers; each returns false and fills wg_error on failure
 extern std::string wg_error;
 bool write_png(const image &im, const std::string &path, bool alpha);
-bool write_bmp24(const image &im, const std::string &path);
 bool write_bmp24_raw(int w, int h, const std::vector<uint8_t> &rgb, const std::string &path);
 bool write_dds(const image &im, const std::string &path, bool dxt5);  // full mip chain
 bool write_text(const std::string &path, const std::string &text);

@@ -20,17 +20,6 @@ image img_new(int w, int h, col4 fill) {
   return im;
 }
 
-col4 img_sample(const image &im, float u, float v) {
-  u = clampf(u - 0.5f, 0, (float)(im.w - 1));
-  v = clampf(v - 0.5f, 0, (float)(im.h - 1));
-  int x0 = (int)u, y0 = (int)v;
-  int x1 = x0 + 1 < im.w ? x0 + 1 : x0, y1 = y0 + 1 < im.h ? y0 + 1 : y0;
-  float tx = u - x0, ty = v - y0;
-  const col4 &a = im.px[(size_t)y0 * im.w + x0], &b = im.px[(size_t)y0 * im.w + x1];
-  const col4 &c = im.px[(size_t)y1 * im.w + x0], &d = im.px[(size_t)y1 * im.w + x1];
-  return cmix(cmix(a, b, tx), cmix(c, d, tx), ty);
-}
-
 void img_blend(image &im, int x, int y, col4 c, float cover) {
   if (x < 0 || y < 0 || x >= im.w || y >= im.h) return;
   float a = clampf(c.a * cover, 0, 1);
@@ -144,10 +133,6 @@ void img_bleed(image &im) {
     }
 }
 
-void img_alpha_cut(image &im, float threshold) {
-  for (auto &c : im.px) c.a = c.a > threshold ? 1.0f : 0.0f;
-}
-
 static inline uint8_t to8(float v) { return (uint8_t)(clampf(v, 0, 1) * 255.0f + 0.5f); }
 
 bool write_png(const image &im, const std::string &path, bool alpha) {
@@ -196,14 +181,6 @@ bool write_bmp24_raw(int w, int h, const std::vector<uint8_t> &rgb, const std::s
     return false;
   }
   return true;
-}
-
-bool write_bmp24(const image &im, const std::string &path) {
-  std::vector<uint8_t> rgb((size_t)im.w * im.h * 3);
-  for (size_t i = 0; i < im.px.size(); i++) {
-    rgb[i * 3] = to8(im.px[i].r), rgb[i * 3 + 1] = to8(im.px[i].g), rgb[i * 3 + 2] = to8(im.px[i].b);
-  }
-  return write_bmp24_raw(im.w, im.h, rgb, path);
 }
 
 static void put32(std::vector<uint8_t> &b, uint32_t v) {

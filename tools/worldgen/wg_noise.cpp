@@ -50,24 +50,16 @@ static inline float grad(int ix, int iy, uint32_t seed, float dx, float dy) {
 
 static inline float fade(float t) { return t * t * t * (t * (t * 6 - 15) + 10); }
 
-static float noise_lattice(float x, float y, uint32_t seed, int period) {
+float noise2(float x, float y, uint32_t seed) {
   float fx = std::floor(x), fy = std::floor(y);
   int ix = (int)fx, iy = (int)fy;
   float dx = x - fx, dy = y - fy;
   int ix1 = ix + 1, iy1 = iy + 1;
-  if (period > 0) {
-    ix = ((ix % period) + period) % period;
-    iy = ((iy % period) + period) % period;
-    ix1 = (ix + 1) % period;
-    iy1 = (iy + 1) % period;
-  }
   float n00 = grad(ix, iy, seed, dx, dy), n10 = grad(ix1, iy, seed, dx - 1, dy);
   float n01 = grad(ix, iy1, seed, dx, dy - 1), n11 = grad(ix1, iy1, seed, dx - 1, dy - 1);
   float u = fade(dx), v = fade(dy);
   return 1.41f * mixf(mixf(n00, n10, u), mixf(n01, n11, u), v);
 }
-
-float noise2(float x, float y, uint32_t seed) { return noise_lattice(x, y, seed, 0); }
 
 float fbm2(float x, float y, int octaves, uint32_t seed, float gain) {
   float sum = 0, amp = 1, norm = 0;
@@ -94,21 +86,6 @@ float ridged2(float x, float y, int octaves, uint32_t seed) {
     amp *= 0.5f;
     x *= 2.03f;
     y *= 2.03f;
-  }
-  return sum / norm;
-}
-
-float tiled_noise2(float x, float y, int period, uint32_t seed) { return noise_lattice(x, y, seed, period); }
-
-float tiled_fbm2(float x, float y, int period, int octaves, uint32_t seed) {
-  float sum = 0, amp = 1, norm = 0;
-  for (int i = 0; i < octaves; i++) {
-    sum += amp * noise_lattice(x, y, seed + (uint32_t)i * 1013u, period);
-    norm += amp;
-    amp *= 0.5f;
-    x *= 2;
-    y *= 2;
-    period *= 2;
   }
   return sum / norm;
 }

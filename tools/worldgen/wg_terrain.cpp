@@ -124,15 +124,6 @@ void region_weights(const wg_world &w, float x, float z, float wt[R_COUNT]) {
   }
 }
 
-wg_region world_region_at(const wg_world &w, float x, float z) {
-  float wt[R_COUNT];
-  region_weights(w, x, z, wt);
-  int best = 0;
-  for (int i = 1; i < R_COUNT; i++)
-    if (wt[i] > wt[best]) best = i;
-  return (wg_region)best;
-}
-
 static void place_landmarks(wg_world &w) {
   const wg_preset &P = *w.P;
   float cell = P.tn_sz / P.objmap_size, half = P.tn_sz / 2;

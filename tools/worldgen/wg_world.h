@@ -99,5 +99,4 @@ bool wg_save_bytes(wg_world &w, const std::string &rel, const std::vector<uint8_
 bool wg_save_bmp(wg_world &w, int width, int height, const std::vector<uint8_t> &rgb, const std::string &rel);
 void wg_progress(const char *fmt, ...) __attribute__((format(printf, 1, 2)));
 float world_height(const wg_world &w, float x, float z);  // bilinear, world units
-wg_region world_region_at(const wg_world &w, float x, float z);
 void region_weights(const wg_world &w, float x, float z, float wt[R_COUNT]);  // sum 1
