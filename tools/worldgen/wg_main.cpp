@@ -73,8 +73,12 @@ static bool move_into(const fs::path &from, const fs::path &to, std::string &err
   std::error_code ec;
   if (!fs::exists(to, ec)) {
     fs::rename(from, to, ec);
-    if (ec) err = "cannot move the world to " + to.string() + ": " + ec.message();
-    return !ec;
+    if (!ec) return true;
+    // another run may have put its world there meanwhile: then merge into it below
+    if (!fs::is_directory(to)) {
+      err = "cannot move the world to " + to.string() + ": " + ec.message();
+      return false;
+    }
   }
   if (!fs::is_directory(to, ec)) {
     err = to.string() + " exists and is not a folder";
