@@ -2,7 +2,6 @@
 #include "fixture.h"
 #include "proc.h"
 
-#include <cmath>
 #include <filesystem>
 #include <regex>
 
@@ -16,23 +15,17 @@ class scene : public game_test {
   }
 };
 
-static double colour_distance(const double a[3], const double b[3]) {
-  return std::fabs(a[0] - b[0]) + std::fabs(a[1] - b[1]) + std::fabs(a[2] - b[2]);
-}
-
-// Level camera at eye height: sky fills the top of the view, ground the bottom. The left
-// edge keeps clear of the logo (top centre) and the credits (bottom right).
-TEST_F(scene, first_picture_shows_sky_above_ground) {
+// Items are placed at random, so what stands in front of the camera differs from run to run;
+// whatever it is, the frame holds a drawn scene (many colours, nothing left black) rather than
+// a cleared or half-drawn buffer.
+TEST_F(scene, first_picture_is_a_drawn_scene) {
   start_running();
   proc_sleep_ms(1500);
   image img;
   std::string shot;
   ASSERT_TRUE(game_capture(&g, "view", &img, &shot));
-  EXPECT_GE(img_colour_count(img), 16) << "a flat picture: " << shot;
-  double top[3], bottom[3];
-  img_mean(img, 0, 0, img.w / 5, img.h / 5, top);
-  img_mean(img, 0, img.h * 4 / 5, img.w / 5, img.h, bottom);
-  EXPECT_GT(colour_distance(top, bottom), 30) << "sky and ground look alike in " << shot;
+  EXPECT_GE(img_colour_count(img), 32) << "a flat picture: " << shot;
+  EXPECT_GT(img_lit_fraction(img, 0, 0, img.w, img.h, 4), 0.95) << "black areas in " << shot;
   ASSERT_TRUE(game_key(&g, "Escape")) << game_report(&g);
   expect_clean_exit();
 }
