@@ -83,6 +83,15 @@ void game_param(game *g, const std::string &line) {
   file_write(cfg, text + line + "\n");
 }
 
+void game_param_drop(game *g, const std::string &prefix) {
+  std::string cfg = g->dir + "/" + g->data + "/param.cfg";
+  std::istringstream in(file_read(cfg));
+  std::string line, kept;
+  while (std::getline(in, line))
+    if (line.compare(0, prefix.size(), prefix) != 0) kept += line + "\n";
+  file_write(cfg, kept);
+}
+
 std::string game_shader_path(const game *g, const std::string &file) {
   return g->dir + "/shader/" + file;
 }

@@ -33,6 +33,8 @@ bool game_setup(game *g, const std::string &name);
 bool game_has_world(void);
 // Appends one line to the data root's param.cfg (later lines win).
 void game_param(game *g, const std::string &line);
+// Removes the param.cfg lines that begin with prefix (to get a compiled-in default back).
+void game_param_drop(game *g, const std::string &prefix);
 std::string game_shader_path(const game *g, const std::string &file);
 
 bool game_start(game *g);

@@ -32,6 +32,7 @@ TEST_F(shell, window_close_request_quits_cleanly) {
 }
 
 TEST_F(shell, default_window_is_854_by_480) {
+  game_param_drop(&g, "i_screen_"); // the generated world names the size too
   start_running();
   int w = 0, h = 0;
   ASSERT_TRUE(xw_size(g.win, &w, &h));
