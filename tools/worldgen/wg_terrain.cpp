@@ -183,9 +183,9 @@ static void omap_row(int r, void *p) {
     pr *= 1 - 0.7f * start_view(x / half, z / half);  // few trees in the way of the first view
     float v = (wg_hash((uint32_t)c, (uint32_t)r, s + 23) >> 8) / 16777216.0f;
     uint8_t sp = v < pr;
-    // keep the way from the start to the first landmark clear
-    float dx = x - w.start_x, dz = z - w.start_z;
-    if (std::sqrt(dx * dx + dz * dz) < 5 || (std::fabs(dx) < 3 && dz < 0 && dz > -30)) sp = 0;
+    // keep the start and the way to the first landmark clear: tree crowns reach 6 units out
+    float dx = x - w.start_x, dz = z - w.start_z, clear = std::fmin(14.0f, P.tn_sz * 0.1f);
+    if (std::sqrt(dx * dx + dz * dz) < clear || (std::fabs(dx) < clear * 0.5f && dz < 0 && dz > -2.5f * clear)) sp = 0;
     w.region[(size_t)r * n + c] = (uint8_t)reg;
     w.spawn[(size_t)r * n + c] = sp;
   }
