@@ -7,6 +7,7 @@
 #include "render/overlay.h"
 #include "fx/skybox.h"
 #include "world/terrain.h"
+#include "world/wdraw.h"
 #include <GL/glew.h>
 #include <SDL.h>
 
@@ -21,6 +22,7 @@ void render_frame(void) {
     glClear(GL_COLOR_BUFFER_BIT);
   }
   tn_draw();
+  world_draw();
   prg_use(PRG_FLAT_COLOR);
   glBindFramebuffer(GL_FRAMEBUFFER, 0);
   glViewport(0, 0, i_screen_w, i_screen_h);

@@ -2,6 +2,7 @@
 #include "app/app.h"
 #include "app/timer.h"
 #include "core/params.h"
+#include "world/spawn.h"
 #include "core/util.h"
 #include <SDL.h>
 #include <cmath>
@@ -98,6 +99,7 @@ void game_update(float dt) {
   if (fabsf(g_in_forward) > 0.1f || fabsf(g_in_strafe) > 0.1f) g_moved = 1;
   timer_poll();
   cam_move();
+  check_uniqs();
   cam_sway();
   if (g_moved) {
     g_overlay_alpha -= 1.0f / 60;

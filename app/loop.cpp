@@ -4,6 +4,7 @@
 #include "core/params.h"
 #include "core/util.h"
 #include "world/load.h"
+#include "world/wdraw.h"
 #include <SDL.h>
 
 uint32_t loop_steps(uint32_t *sim_time, uint32_t now) {
@@ -48,7 +49,7 @@ void game_main(void) {
     render_frame();
     s.frames++;
     if (SDL_GetTicks() - s.last > 1000) take_sample(s);
-    r.ndraw = 0;
+    g_wi_nsorted = 0;
   }
   stats_print();
   uinfo("exit");

@@ -1,4 +1,5 @@
-// World loading: terrain, height map, sky, fixed scene state, fog, overlay images, camera pose.
+// World loading: terrain, height map, sky, catalogue, brushes, world items and their quadtree,
+// fixed scene state and fog, overlay images, camera pose.
 #include "world/load.h"
 #include "app/app.h"
 #include "core/file.h"
@@ -7,6 +8,10 @@
 #include "fx/skybox.h"
 #include "render/overlay.h"
 #include "render/texture.h"
+#include "world/brush.h"
+#include "world/object.h"
+#include "world/quadtree.h"
+#include "world/spawn.h"
 #include "world/terrain.h"
 #include <GL/glew.h>
 #include <SDL.h>
@@ -61,6 +66,12 @@ void world_load(void) {
   glEnable(GL_TEXTURE_2D);
   load_terrain();
   skybox_create();
+  parse_index();
+  parse_brushes();
+  spawn_all();
+  g_quadtree = qt_create();
+  qt_fill(g_quadtree);
+  quadtree_print_debug();
   scene_state();
   overlay_credits = texmgr_get("credits.png");
   overlay_logo = texmgr_get("logo.png");
