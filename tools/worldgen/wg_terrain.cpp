@@ -94,8 +94,8 @@ void region_weights(const wg_world &w, float x, float z, float wt[R_COUNT]) {
   float hp = h + 0.035f * fbm2(nx * 9, nz * 9, 3, s + 11);
   float moist = fbm2(nx * 2.2f, nz * 2.2f, 4, s + 12) + 0.25f * (0.5f - h);
   float flow = fbm2(nx * 3.0f + 5, nz * 3.0f - 2, 3, s + 13);
-  float t_snow = smooth01(0.76f, 0.80f, hp);
-  float t_rock = std::fmax(smooth01(0.62f, 0.66f, hp), smooth01(0.75f, 0.95f, slope));
+  float t_snow = smooth01(0.70f, 0.74f, hp);
+  float t_rock = std::fmax(smooth01(0.57f, 0.61f, hp), smooth01(0.75f, 0.95f, slope));
   float t_pine = smooth01(0.45f, 0.49f, hp);
   float t_wood = smooth01(0.02f, 0.10f, moist);
   float t_flow = smooth01(0.12f, 0.2f, flow);
