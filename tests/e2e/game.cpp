@@ -170,6 +170,12 @@ bool game_click(game *g, int x, int y, int button, int hold_ms) {
   return proc_run({"xdotool", "mouseup", b}, 5000) == 0;
 }
 
+bool game_mouse_move(game *g, int dx, int dy) {
+  if (!g->win) return false;
+  return proc_run({"xdotool", "mousemove_relative", "--", std::to_string(dx), std::to_string(dy)},
+                  5000) == 0;
+}
+
 bool game_resize(game *g, int w, int h) {
   if (!g->win) return false;
   return proc_run({"xdotool", "windowsize", win_arg(g), std::to_string(w), std::to_string(h)},

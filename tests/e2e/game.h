@@ -50,6 +50,8 @@ bool game_key(game *g, const std::string &keysym);
 bool game_key_down(game *g, const std::string &keysym);
 bool game_key_up(game *g, const std::string &keysym);
 bool game_click(game *g, int x, int y, int button = 1, int hold_ms = 50);
+// Pointer motion by (dx, dy) pixels, as the game's relative mouse mode sees it once captured.
+bool game_mouse_move(game *g, int dx, int dy);
 bool game_resize(game *g, int w, int h);
 // Waits until the window reports the size; false on timeout.
 bool game_wait_size(game *g, int w, int h, int timeout_ms);
