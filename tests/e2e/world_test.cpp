@@ -42,6 +42,19 @@ void write_coloured_sky(game *g) {
   }
 }
 
+// One bare brush over the whole object map: nothing grows, nothing stands in the view.
+void write_bare_ground(game *g) {
+  unlink_entry(g, "objmap.bmp");
+  SDL_Surface *map = SDL_CreateRGBSurfaceWithFormat(0, 8, 8, 24, SDL_PIXELFORMAT_BGR24);
+  SDL_FillRect(map, nullptr, SDL_MapRGB(map->format, 0x10, 0x20, 0x30));
+  SDL_SaveBMP(map, data_path(g, "objmap.bmp").c_str());
+  SDL_FreeSurface(map);
+  unlink_entry(g, "brushes");
+  FILE *fp = fopen(data_path(g, "brushes").c_str(), "w");
+  fputs("brush 102030\nfootsteps:sounds/steps_grass.def\nclut:clut/warm.bmp\ndensity:0\n", fp);
+  fclose(fp);
+}
+
 // Index of the face colour nearest to a pixel.
 int nearest_face(uint32_t px) {
   int best = -1;
@@ -65,6 +78,7 @@ class world : public game_test {
 void world::expect_sky_at_top(const char *rot, int face) {
   world *t = this;
   write_coloured_sky(&t->g);
+  write_bare_ground(&t->g);
   game_param(&t->g, "b_fog_on 0");
   game_param(&t->g, std::string("v3_camera_start_rot ") + rot);
   t->start_running();
@@ -90,6 +104,7 @@ TEST_F(world, tilted_up_the_top_of_the_picture_shows_the_top_face) {
 // ahead turns from red to yellow.
 TEST_F(world, walking_up_a_ramp_keeps_the_camera_on_the_ground) {
   write_coloured_sky(&g);
+  write_bare_ground(&g);
   unlink_entry(&g, "hm.bmp");
   SDL_Surface *hm = SDL_CreateRGBSurfaceWithFormat(0, 65, 65, 24, SDL_PIXELFORMAT_BGR24);
   for (int row = 0; row < 65; row++) {
