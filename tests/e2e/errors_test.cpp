@@ -18,6 +18,8 @@ class errors : public game_test {
     if (!box) return game_stderr(&g);
     proc_sleep_ms(300);
     EXPECT_TRUE(game_running(&g)) << "the process did not wait for the box";
+    image img;
+    if (xw_capture(box, &img)) img_save(img, g.dir + "/error-box"); // for a human to read
     EXPECT_TRUE(error_box_close(box)) << "the box did not close";
     EXPECT_TRUE(game_wait_exit(&g, E2E_EXIT_MS)) << "still running after the box; killed";
     EXPECT_EQ(g.exit_code, 1);
