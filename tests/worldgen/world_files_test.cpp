@@ -172,6 +172,19 @@ static void check_world(const std::string &root, world &w) {
   EXPECT_GE(grass, 3);
   EXPECT_GE(uniques, 3);
   EXPECT_GE((int)uniques_placed.size(), uniques) << "every landmark has a plot on the map";
+  // The spawn pass looks a pixel's brush up at its low corner in single precision, which can land
+  // in the neighbouring pixel; every plot must still get attempts.
+  std::set<std::string> attempted;
+  float cell = w.p("f_tn_sz") / (float)w.objmap.w;
+  for (int r = 0; r < w.objmap.h; r++)
+    for (int c = 0; c < w.objmap.w; c++) {
+      float x0 = (c - w.objmap.w * 0.5f) * cell, z0 = (r - w.objmap.h * 0.5f) * cell;
+      const brush_def *b = w.brush_at(x0, z0);
+      if (!b || b->density <= 0) continue;
+      for (auto &n : b->names)
+        if (w.object(n) && w.object(n)->type == "unique") attempted.insert(n);
+    }
+  EXPECT_EQ(attempted.size(), uniques_placed.size()) << "a landmark plot gets no spawn attempt";
   EXPECT_GE(dxt1, 1);
   EXPECT_GE(dxt5, 1);
 

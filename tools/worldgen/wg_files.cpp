@@ -88,7 +88,7 @@ static std::string brushes_file(const wg_world &w) {
     addf(s, "# %s, open ground\n", r.name);
     brush_block(s, r.open_color, r, 0, r.mass, nullptr);
   }
-  int plot_density = w.P->tn_sz >= 200 ? 4 : 3;
+  const int plot_density = 2;  // attempts per plot pixel, four pixels per plot
   for (const auto &lm : w.landmarks) {
     addf(s, "# %s: plot of the landmark %s in the %s\n", lm.plot, lm.object, g_regions[lm.host].name);
     brush_block(s, lm.color, g_regions[lm.host], plot_density, {lm.filler}, lm.object);

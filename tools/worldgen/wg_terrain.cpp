@@ -127,8 +127,9 @@ void region_weights(const wg_world &w, float x, float z, float wt[R_COUNT]) {
 static void place_landmarks(wg_world &w) {
   const wg_preset &P = *w.P;
   float cell = P.tn_sz / P.objmap_size, half = P.tn_sz / 2;
-  // the start sits at a pixel centre so the first landmark can be straight ahead of it
-  auto snap = [&](float v) { return (std::floor((v + half) / cell) + 0.5f) * cell - half; };
+  // landmarks and the start sit on pixel corners: a plot is the 2 x 2 pixels round its corner, so the
+  // spawn pass finds a plot pixel even when rounding moves a pixel's corner lookup to its neighbour
+  auto snap = [&](float v) { return std::round((v + half) / cell) * cell - half; };
   w.start_x = snap(0);
   w.start_z = snap(START_NZ * half);
   float ahead = P.tn_sz >= 200 ? 16.0f : 7.5f;
@@ -208,15 +209,19 @@ bool terrain_generate(wg_world &w) {
   wg_parallel_rows(m, omap_row, &oc);
   float cell = P.tn_sz / m, half = P.tn_sz / 2;
   for (size_t i = 0; i < w.landmarks.size(); i++) {
-    int c = (int)((w.landmarks[i].x + half) / cell), r = (int)((w.landmarks[i].z + half) / cell);
-    w.region[(size_t)r * m + c] = (uint8_t)(R_COUNT + i);
-    w.spawn[(size_t)r * m + c] = 1;
+    int c = (int)std::lround((w.landmarks[i].x + half) / cell), r = (int)std::lround((w.landmarks[i].z + half) / cell);
+    for (int pr = r - 1; pr <= r; pr++)
+      for (int pc = c - 1; pc <= c; pc++) {
+        w.region[(size_t)pr * m + pc] = (uint8_t)(R_COUNT + i);
+        w.spawn[(size_t)pr * m + pc] = 1;
+      }
     // the Elder Tree stands in a clearing wide enough to see its crown
     if (strcmp(w.landmarks[i].object, "Elder_Tree") == 0) {
       int rad = (int)(std::fmin(18.0f, P.tn_sz * 0.06f) / cell);
       for (int dr = -rad; dr <= rad; dr++)
         for (int dc = -rad; dc <= rad; dc++)
-          if ((dr || dc) && dr * dr + dc * dc <= rad * rad && r + dr >= 0 && r + dr < m && c + dc >= 0 && c + dc < m)
+          if (dr * dr + dc * dc <= rad * rad && r + dr >= 0 && r + dr < m && c + dc >= 0 && c + dc < m &&
+              w.region[(size_t)(r + dr) * m + c + dc] < R_COUNT)
             w.spawn[(size_t)(r + dr) * m + c + dc] = 0;
     }
   }
