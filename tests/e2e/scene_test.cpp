@@ -56,6 +56,20 @@ TEST_F(scene, DISABLED_screenshot_carries_the_displayed_colour_table) {
   expect_clean_exit();
 }
 
+// A window narrower than the 256-pixel table gets a warning instead of a file.
+// Enabled once the post-processing pass writes screenshots.
+TEST_F(scene, DISABLED_screenshot_refused_when_the_table_does_not_fit) {
+  game_param(&g, "i_screen_w 200");
+  game_param(&g, "i_screen_h 600");
+  start_running();
+  ASSERT_TRUE(game_key(&g, "p"));
+  EXPECT_TRUE(game_wait_output(&g, "clut doesn't fit in the screeshot\n", 5000, true))
+      << game_report(&g);
+  EXPECT_FALSE(std::filesystem::exists(g.dir + "/screenshot.bmp"));
+  ASSERT_TRUE(game_key(&g, "Escape")) << game_report(&g);
+  expect_clean_exit();
+}
+
 using load_errors = scene;
 
 TEST_F(load_errors, missing_height_map) {
