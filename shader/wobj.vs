@@ -1,4 +1,5 @@
-// World items: billboards and trees swaying in the wind, with the view direction for the sky tint.
+// World items: billboards and trees swaying in the wind; the sky tint and the fog are worked out
+// per vertex, which keeps the fragment work of many overlapping cut-out cards small.
 #version 120
 
 uniform vec3 wdir;          // wind direction, horizontal unit vector
@@ -6,10 +7,10 @@ uniform float wstr;         // gust strength, within +-0.0275
 uniform mat4 camera_matrix; // eye-to-world rotation: columns right, up, -dir
 uniform float cam_height;   // camera y in world units
 
-varying vec3 v_view;        // world-space direction from the eye to the vertex
-varying float v_height;     // vertex height relative to the camera, world units
-varying float v_base;       // 1 at the foot of a quad, 0 at its top
-varying vec3 v_eye;         // eye-space position: fog distance per fragment, exact on big polygons
+uniform samplerCube cubemap; // unit 1: the environment cube map
+
+varying vec3 v_tint;        // sky tint and foot shading, multiplied into the texture colour
+varying float v_fog;        // linear fog factor: 1 clear, 0 all fog
 
 void main()
 {
@@ -31,12 +32,15 @@ void main()
 
     vec4 eye = gl_ModelViewMatrix * v;
     vec3 world = (camera_matrix * vec4(eye.xyz, 0.0)).xyz;
-    v_view = world;
-    v_height = world.y;
-    v_base = 1.0 - top;
+    // The environment colour seen past the item: crowns above the eye and items on high
+    // ground (absolute height cam_height + world.y) catch more of the sky.
+    vec3 env = textureCubeLod(cubemap, normalize(world), 0.0).rgb;
+    float k = 0.12 + 0.12 * clamp(world.y / 10.0, 0.0, 1.0)
+            + 0.06 * clamp((cam_height + world.y) / 20.0, 0.0, 1.0);
+    v_tint = mix(vec3(1.0), env * 1.6, k) * mix(1.0, 0.8, 1.0 - top);
+    v_fog = clamp((gl_Fog.end - length(eye.xyz)) * gl_Fog.scale, 0.0, 1.0);
 
     gl_TexCoord[0] = gl_MultiTexCoord0;
     gl_FrontColor = gl_Color;
-    v_eye = eye.xyz;
     gl_Position = gl_ModelViewProjectionMatrix * v;
 }
