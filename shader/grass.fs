@@ -4,7 +4,8 @@
 uniform sampler2D tex;
 
 varying float v_fade;
-varying vec3 v_eye;
+varying float v_shade;
+varying float v_fog;
 
 void main()
 {
@@ -12,11 +13,9 @@ void main()
     c.a *= v_fade;
     if (c.a <= 0.5)
         discard;
-    // Darker at the foot, where the tufts shade each other.
-    c.rgb *= 0.75 + 0.25 * clamp(1.0 - gl_TexCoord[0].t, 0.0, 1.0);
-    if (gl_Fog.color.a > 0.0) {
-        float f = clamp((gl_Fog.end - length(v_eye)) * gl_Fog.scale, 0.0, 1.0);
-        c.rgb = mix(gl_Fog.color.rgb, c.rgb, f);
-    }
+    c.rgb *= v_shade;
+    // GL's untouched fog colour is (0,0,0,0); world loading sets alpha 1 only when fog is on.
+    if (gl_Fog.color.a > 0.0)
+        c.rgb = mix(gl_Fog.color.rgb, c.rgb, v_fog);
     gl_FragColor = c;
 }

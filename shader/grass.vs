@@ -1,12 +1,14 @@
-// Grass: tufts bend along the wind and thin out toward the edge of the grass field.
+// Grass: tufts bend along the wind and thin out toward the edge of the grass field; shading and
+// fog are worked out per vertex, as the small overlapping cards make fragments the cost.
 #version 120
 
 uniform vec3 campos; // camera position, world units
 uniform vec3 wdir;   // wind direction, horizontal unit vector
 uniform float wstr;  // gust strength, within +-0.04
 
-varying float v_fade; // 1 near the camera, 0 at the far edge of the field
-varying vec3 v_eye; // eye-space position: fog distance per fragment, exact on big polygons
+varying float v_fade;  // 1 near the camera, 0 at the far edge of the field
+varying float v_shade; // darker at the foot, where the tufts shade each other
+varying float v_fog;   // linear fog factor: 1 clear, 0 all fog
 
 // The field reaches at least 40 units from the camera in every direction; fade before that
 // so that patches built and dropped at a boundary never pop.
@@ -19,6 +21,7 @@ void main()
     float top = clamp(1.0 - gl_MultiTexCoord0.t, 0.0, 1.0);
     float d = length(v.xz - campos.xz);
     v_fade = 1.0 - smoothstep(FADE_START, FADE_END, d);
+    v_shade = 0.75 + 0.25 * top;
 
     // A per-tuft phase keeps neighbours from bending in lockstep; it varies slowly over
     // space, so the four corners of one quad agree.
@@ -26,8 +29,8 @@ void main()
     v.xyz += wdir * (wstr * 9.0 * top * (0.75 + 0.25 * phase));
 
     vec4 eye = gl_ModelViewMatrix * v;
+    v_fog = clamp((gl_Fog.end - length(eye.xyz)) * gl_Fog.scale, 0.0, 1.0);
     gl_TexCoord[0] = gl_MultiTexCoord0;
     gl_FrontColor = gl_Color;
-    v_eye = eye.xyz;
     gl_Position = gl_ModelViewProjectionMatrix * v;
 }
