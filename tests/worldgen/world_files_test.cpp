@@ -322,7 +322,7 @@ TEST(WorldPresets, DefaultIsALivingLandscape) {
   EXPECT_EQ(png_header(dir + "/skybox/front.png").w, 512);
   EXPECT_GE(w.p("i_tn_ndivs"), 100);
   size_t n = spawn_attempts(w);
-  EXPECT_GT(n, 2000u);
+  EXPECT_GT(n, 1500u); // thinned to keep software rendering above 30 frames a second
   EXPECT_LT(n, 30000u);
   std::set<uint32_t> growing;
   for (auto &b : w.brushes)

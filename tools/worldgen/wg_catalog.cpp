@@ -7,7 +7,7 @@ static const wg_preset g_presets[] = {
     // name     tn_sz ndivs maxy  hm  omap  ttex div sky env  zfar fog0  fog1 dens grass amb  steps
     {"default", 400, 128, 46, 513, 256, 2048, 1, 512, 64, 160, 50, 150, 0.6f, 200, 24, 4},
     {"tiny", 64, 32, 6, 65, 64, 256, 4, 64, 16, 120, 25, 110, 0.5f, 60, 3, 3},
-    {"dense", 640, 160, 60, 641, 512, 2048, 1, 512, 64, 250, 60, 235, 5.0f, 250, 24, 4},
+    {"dense", 640, 160, 60, 641, 512, 2048, 1, 512, 64, 250, 60, 235, 6.0f, 250, 24, 4},
 };
 
 const wg_preset *preset_find(const char *name) {
