@@ -26,7 +26,6 @@ void render_frame(void) {
   prg_use(PRG_FLAT_COLOR);
   glBindFramebuffer(GL_FRAMEBUFFER, 0);
   glViewport(0, 0, i_screen_w, i_screen_h);
-  glUseProgram(0);
   overlay_draw();
   SDL_GL_SwapWindow(g_window);
 }
