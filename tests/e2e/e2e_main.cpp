@@ -46,6 +46,11 @@ class xvfb_env : public ::testing::Environment {
   void TearDown() override {
     xw_close();
     if (pid_ > 0) proc_kill_group(pid_);
+    // a private folder is kept only when something failed, for inspection
+    if (g_e2e_run_dir != E2E_RUN_DIR && ::testing::UnitTest::GetInstance()->Passed()) {
+      std::error_code ec;
+      std::filesystem::remove_all(g_e2e_run_dir, ec);
+    }
   }
 
  private:

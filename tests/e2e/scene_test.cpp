@@ -92,6 +92,8 @@ namespace {
 // Keys pressed while the world loads are thrown away with the other pending events: an Escape
 // that reaches the server before loading has built the quadtree does not end the game.
 TEST_F(scene, escape_during_loading_is_discarded) {
+  // the tiny world loads in a blink; a finer terrain grid keeps it busy long enough
+  game_param(&g, "i_tn_ndivs 800");
   ASSERT_TRUE(game_start(&g));
   ASSERT_TRUE(game_wait_window(&g, E2E_WINDOW_MS)) << game_report(&g);
   ASSERT_TRUE(game_key(&g, "Escape")) << game_report(&g);
