@@ -5,7 +5,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 bash tools/packages.sh
 cmake -S . -B build -DCMAKE_BUILD_TYPE=Release
-cmake --build build -j"$(nproc)"
+cmake --build build -j"$(nproc)" --target velder velder-worldgen
 if [ ! -d data ] && [ -x build/tools/worldgen/velder-worldgen ]; then
   build/tools/worldgen/velder-worldgen --preset default data
 fi
