@@ -81,7 +81,7 @@ TEST_F(shell, resizing_keeps_running_and_drawing_at_the_new_size) {
   ASSERT_TRUE(game_capture(&g, "before-resize", &before, &shot));
   struct {
     int w, h;
-  } sizes[] = {{1100, 700}, {640, 360}};
+  } sizes[] = {{1100, 700}, {640, 360}, {160, 90}};
   for (auto s : sizes) {
     ASSERT_TRUE(game_resize(&g, s.w, s.h));
     ASSERT_TRUE(game_wait_size(&g, s.w, s.h, 5000)) << s.w << "x" << s.h;
