@@ -39,8 +39,6 @@ const std::vector<pair_want> k_pairs = {
     {"postproc.vs", "postproc.fs", {{"framebuffer", GL_SAMPLER_2D}, {"clut", GL_SAMPLER_3D}}},
 };
 
-static GLuint shaders_compile_for_capture(const std::string &file, GLenum type, std::string *log);
-
 class shaders : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
@@ -60,7 +58,6 @@ class shaders : public ::testing::Test {
   }
 
   // Compiles one source; the driver's log goes to *log.
-  friend GLuint shaders_compile_for_capture(const std::string &, GLenum, std::string *);
   static GLuint compile(const std::string &file, GLenum type, std::string *log) {
     std::string src = file_read(std::string(E2E_SHADER_DIR) + "/" + file);
     if (src.empty()) {
@@ -133,10 +130,6 @@ class shaders : public ::testing::Test {
 };
 SDL_Window *shaders::win_;
 SDL_GLContext shaders::ctx_;
-
-static GLuint shaders_compile_for_capture(const std::string &file, GLenum type, std::string *log) {
-  return shaders::compile(file, type, log);
-}
 
 TEST_F(shaders, every_pair_compiles_and_links) {
   for (const pair_want &p : k_pairs) {
