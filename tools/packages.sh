@@ -5,7 +5,7 @@ PACKAGES=(
   build-essential cmake pkg-config git
   libsdl2-dev libsdl2-image-dev libsdl2-mixer-dev libglew-dev libglu1-mesa-dev libgl-dev
   googletest libgtest-dev libbenchmark-dev
-  xvfb xdotool x11-utils mesa-utils libgl1-mesa-dri libx11-dev
+  xvfb xauth xdotool x11-utils mesa-utils libgl1-mesa-dri libx11-dev
   libvorbis-dev libsquish-dev libsdl2-ttf-dev fonts-dejavu-core
 )
 missing=()
@@ -15,5 +15,5 @@ done
 if [ ${#missing[@]} -gt 0 ]; then
   export DEBIAN_FRONTEND=noninteractive
   apt-get update
-  apt-get install -y --no-install-recommends "${missing[@]}"
+  apt-get install -y "${missing[@]}"
 fi
