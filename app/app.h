@@ -26,7 +26,8 @@ void init(void);
 void resize(int w, int h);
 void game_main(void);
 void game_update(float dt);
-void handle_key(int32_t key);
+// mod: the modifier keys held when the key went down, as the event reports them
+void handle_key(int32_t key, uint16_t mod);
 void render_frame(void);
 
 void cam_update_vectors(camera *cam);

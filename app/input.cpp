@@ -22,7 +22,7 @@ static void discard_events(void) {
   }
 }
 
-void handle_key(int32_t key) {
+void handle_key(int32_t key, uint16_t mod) {
   if (key == SDLK_ESCAPE) {
     g_quit = 1;
   } else if (key == SDLK_9) {
@@ -33,7 +33,9 @@ void handle_key(int32_t key) {
     } else if (g_saved_walk_speed > 0) {
       f_walk_speed = g_saved_walk_speed;
     } // no speed was ever saved (flight came from "param.cfg"): keep the configured speed
-  } else if ((key == SDLK_q || key == SDLK_TAB) && (SDL_GetModState() & KMOD_ALT)) {
+  } else if ((key == SDLK_q || key == SDLK_TAB) && (mod & KMOD_ALT)) {
+    // the Alt state travels with the key event: by the time the step reads the queue, a quick
+    // Alt+Q has already let go of Alt
     capture_mouse(false);
   } else if (key == SDLK_PRINTSCREEN || key == SDLK_p) {
     g_screenshot_request = 1;
@@ -54,7 +56,7 @@ void game_update(float dt) {
   while (SDL_PollEvent(&ev)) {
     switch (ev.type) {
     case SDL_KEYDOWN:
-      handle_key(ev.key.keysym.sym);
+      handle_key(ev.key.keysym.sym, ev.key.keysym.mod);
       break;
     case SDL_QUIT:
       g_quit = 1;

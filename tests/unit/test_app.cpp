@@ -88,22 +88,27 @@ TEST(Input, StickDeadZoneIsStrictAndUnscaled) {
 
 TEST(Input, FreeFlightKeyRestoresTheWalkingSpeed) {
   float speed = f_walk_speed;
-  handle_key(SDLK_9);
+  handle_key(SDLK_9, 0);
   EXPECT_EQ(b_camera_clamp_y, 0);
   EXPECT_FLOAT_EQ(f_walk_speed, 50);
-  handle_key(SDLK_9);
+  handle_key(SDLK_9, 0);
   EXPECT_EQ(b_camera_clamp_y, 1);
   EXPECT_FLOAT_EQ(f_walk_speed, speed);
   // flight configured in the file: no speed was ever saved, the configured one stays
   b_camera_clamp_y = 0;
   g_saved_walk_speed = 0;
-  handle_key(SDLK_9);
+  handle_key(SDLK_9, 0);
   EXPECT_FLOAT_EQ(f_walk_speed, speed);
   b_camera_clamp_y = 1;
-  handle_key(SDLK_p);
+  handle_key(SDLK_p, 0);
   EXPECT_EQ(g_screenshot_request, 1);
   g_screenshot_request = 0;
-  handle_key(SDLK_ESCAPE);
+  g_mouse_captured = 1;
+  handle_key(SDLK_q, 0); // Q alone does nothing
+  EXPECT_EQ(g_mouse_captured, 1);
+  handle_key(SDLK_q, KMOD_LALT); // Alt as the key event carried it, even if released since
+  EXPECT_EQ(g_mouse_captured, 0);
+  handle_key(SDLK_ESCAPE, 0);
   EXPECT_EQ(g_quit, 1);
   g_quit = 0;
 }
