@@ -32,14 +32,19 @@ TEST_F(scene, first_picture_is_a_drawn_scene) {
 
 using load_errors = scene;
 
+// Starts a game that must fail while loading: one error box, closed, then exit status 1.
+void expect_fatal_start(game *g) {
+  ASSERT_TRUE(game_start(g));
+  xw_id box = error_box_wait(E2E_BOX_MS);
+  ASSERT_NE(box, 0u) << game_report(g);
+  EXPECT_TRUE(error_box_close(box));
+  ASSERT_TRUE(game_wait_exit(g, E2E_EXIT_MS));
+  EXPECT_EQ(g->exit_code, 1);
+}
+
 TEST_F(load_errors, missing_height_map) {
   ASSERT_TRUE(std::filesystem::remove(g.dir + "/data/hm.bmp"));
-  ASSERT_TRUE(game_start(&g));
-  xw_id box = error_box_wait(E2E_BOX_MS);
-  ASSERT_NE(box, 0u) << game_report(&g);
-  EXPECT_TRUE(error_box_close(box));
-  ASSERT_TRUE(game_wait_exit(&g, E2E_EXIT_MS));
-  EXPECT_EQ(g.exit_code, 1);
+  expect_fatal_start(&g);
   EXPECT_TRUE(std::regex_search(game_stderr(&g), std::regex("(^|\\n)error: \\w+#[0-9]+: SDL_LoadBMP: ")))
       << game_stderr(&g);
 }
@@ -51,12 +56,7 @@ TEST_F(load_errors, missing_sky_face_is_named) {
   ASSERT_TRUE(std::filesystem::remove(sky));
   std::filesystem::copy(from, sky);
   ASSERT_TRUE(std::filesystem::remove(sky + "/front.png"));
-  ASSERT_TRUE(game_start(&g));
-  xw_id box = error_box_wait(E2E_BOX_MS);
-  ASSERT_NE(box, 0u) << game_report(&g);
-  EXPECT_TRUE(error_box_close(box));
-  ASSERT_TRUE(game_wait_exit(&g, E2E_EXIT_MS));
-  EXPECT_EQ(g.exit_code, 1);
+  expect_fatal_start(&g);
   EXPECT_NE(game_stderr(&g).find("failed to open skybox/front.png\n"), std::string::npos)
       << game_stderr(&g);
 }

@@ -1,7 +1,6 @@
-// Terrain and sky box drawing against a real GL context.
+// Terrain drawing under a real context: orientation, winding and the state it leaves behind.
 #include "core/file.h"
 #include "core/params.h"
-#include "fx/skybox.h"
 #include "render/texture.h"
 #include "tests/gl/gltest.h"
 #include "tests/unit/testutil.h"
@@ -45,29 +44,4 @@ TEST(TerrainDraw, SeenFromAboveWithTheImageTopToTheNorth) {
   EXPECT_TRUE(!glIsEnabled(GL_BLEND) && !glIsEnabled(GL_CULL_FACE) && glIsEnabled(GL_ALPHA_TEST) && func == GL_GREATER && prog == 0);
   glDisable(GL_TEXTURE_2D);
   glDisable(GL_ALPHA_TEST);
-}
-
-TEST(SkyDraw, FacesInTheirDirections) {
-  // faces -Z, +X, +Z, -X, +Y, -Y; the right one is 24-bit and the top one palettised
-  const uint32_t colors[6] = {0xFF0000FF, 0x00FF00FF, 0x0000FFFF, 0xFFFF00FF, 0x00FFFFFF, 0xFF00FFFF};
-  TempDir d;
-  mkdir(d.path("skybox").c_str(), 0755);
-  for (int i = 0; i < 6; i++) save_png(d.path(g_sky_faces[i]), 8, 8, colors[i], i == 1 ? 24 : i == 4 ? 8 : 32);
-  usetroot(d.dir.c_str());
-  skybox sky = {load_cubemap(g_sky_faces), 0, nullptr}; // program 0: fixed-function stand-in for the sky shader
-  g_skybox = &sky;
-  GlTarget target(32);
-  const float pos[3] = {5, 6, 7}, dir[3] = {0, 0, -1};
-  glEnable(GL_TEXTURE_CUBE_MAP);
-  const float views[3][4] = {{0, 0, 1, 0}, {90, 0, 1, 1}, {-90, 1, 0, 4}}; // along -z, along +x, up: angle, axis, face
-  for (const float *v : views) {
-    glLoadIdentity();
-    glRotatef(v[0], v[1], v[2], 0);
-    glTranslatef(-pos[0], -pos[1], -pos[2]);
-    skybox_draw(dir, pos);
-    EXPECT_EQ(target.pixel(16, 16), colors[(int)v[3]]) << g_sky_faces[(int)v[3]];
-  }
-  EXPECT_TRUE(glIsEnabled(GL_DEPTH_TEST));
-  glDisable(GL_TEXTURE_CUBE_MAP);
-  g_skybox = nullptr;
 }
