@@ -1,26 +1,18 @@
 // Application shell: entry, initialisation, main loop, input, camera and frame composition.
 #pragma once
 #include <cstdint>
+#include "render/camera.h"
 
 struct SDL_Window;
 typedef void *SDL_GLContext;
 struct _SDL_GameController;
-
-struct camera {
-  float pos[3];
-  float pitch, yaw, roll; // degrees; pitch in [-45, 45], positive looks down; yaw 0 looks along -z
-  float up[3];
-  float dir[3];
-  float right[3];
-};
-extern camera g_cam; // the one camera; written by the update step and world loading
 
 extern SDL_GLContext g_gl_context;
 extern _SDL_GameController *g_controller;
 
 extern int g_quit, g_mouse_captured, g_moved, g_screenshot_request;
 extern float g_in_forward, g_in_strafe, g_fwd_smooth, g_strafe_smooth, g_bob;
-extern float g_jump_offset, g_jump_velocity, g_saved_walk_speed, g_overlay_alpha;
+extern float g_jump_offset, g_jump_velocity, g_saved_walk_speed;
 
 void init(void);
 void resize(int w, int h);
@@ -30,8 +22,6 @@ void game_update(float dt);
 void handle_key(int32_t key, uint16_t mod);
 void render_frame(void);
 
-void cam_update_vectors(camera *cam);
-void cam_add_pitch(camera *cam, float delta);
 void cam_move(void);
 float eye_height(void);
 int32_t step_period(void);

@@ -1,36 +1,15 @@
-// Camera: orientation vectors, walking on the ground, head bob, sway and the jump.
+// Camera movement: walking on the ground, head bob, sway and the jump.
 #include "app/app.h"
 #include "core/params.h"
 #include "world/terrain.h"
 #include <SDL.h>
 #include <cmath>
 
-camera g_cam;
-
 float g_fwd_smooth, g_strafe_smooth, g_bob, g_jump_offset, g_jump_velocity;
 
-static const float DEG2RAD = 0.01745329238474369f;
 static const float TWO_PI = 6.28318530717958647692f;
 
-void cam_update_vectors(camera *cam) {
-  float d[3] = {sinf(cam->yaw * DEG2RAD), -sinf(cam->pitch * DEG2RAD), -cosf(cam->yaw * DEG2RAD)};
-  float len = sqrtf(d[0] * d[0] + d[1] * d[1] + d[2] * d[2]);
-  for (int k = 0; k < 3; k++) cam->dir[k] = d[k] / len;
-  cam->right[0] = -cam->dir[2];
-  cam->right[1] = 0;
-  cam->right[2] = cam->dir[0];
-  const float *a = cam->right, *b = cam->dir;
-  cam->up[0] = a[1] * b[2] - a[2] * b[1];
-  cam->up[1] = a[2] * b[0] - a[0] * b[2];
-  cam->up[2] = a[0] * b[1] - a[1] * b[0];
-}
-
 static float clampf(float v, float lo, float hi) { return v < lo ? lo : v > hi ? hi : v; }
-
-void cam_add_pitch(camera *cam, float delta) {
-  cam->pitch = clampf(cam->pitch + delta, -45, 45);
-  cam_update_vectors(cam);
-}
 
 // Milliseconds of one walking cycle: 1000 standing, 600 at full input.
 int32_t step_period(void) {

@@ -5,13 +5,17 @@
 #include "render/frustum.h"
 #include "render/shader.h"
 #include "render/overlay.h"
+#include "fx/postproc.h"
 #include "fx/skybox.h"
+#include "fx/weather.h"
+#include "world/grass.h"
 #include "world/terrain.h"
 #include "world/wdraw.h"
 #include <GL/glew.h>
 #include <SDL.h>
 
 void render_frame(void) {
+  postproc_begin();
   glClear(GL_DEPTH_BUFFER_BIT);
   cam_load_matrix(&g_cam);
   if (g_skybox) {
@@ -22,10 +26,18 @@ void render_frame(void) {
     glClear(GL_COLOR_BUFFER_BIT);
   }
   tn_draw();
+  grass_draw();
   world_draw();
   prg_use(PRG_FLAT_COLOR);
+  if (i_rain_ndroplets > 0) rain_draw(g_cam.pos, g_cam.yaw);
+  if (i_snow_nflakes > 0) snow_draw();
   glBindFramebuffer(GL_FRAMEBUFFER, 0);
   glViewport(0, 0, i_screen_w, i_screen_h);
+  postproc_draw();
+  if (g_screenshot_request) {
+    postproc_save_clut_screenshot();
+    g_screenshot_request = 0;
+  }
   overlay_draw();
   SDL_GL_SwapWindow(g_window);
 }

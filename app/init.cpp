@@ -4,9 +4,11 @@
 #include "core/fmon.h"
 #include "core/params.h"
 #include "core/util.h"
+#include "fx/postproc.h"
 #include "render/shader.h"
 #include "render/texture.h"
 #include "core/file.h"
+#include "sound/sound.h"
 #include <GL/glew.h>
 #include <SDL.h>
 #include <SDL_image.h>
@@ -58,7 +60,10 @@ void init(void) {
   fmon_init();
   timer_init();
   prg_create();
+  snd_init();
+  snd_events_init();
   texmgr_init(g_root);
+  postproc_init();
 }
 
 void resize(int w, int h) {

@@ -2,13 +2,18 @@
 #include "app/app.h"
 #include "app/timer.h"
 #include "core/params.h"
+#include "render/overlay.h"
+#include "fx/postproc.h"
+#include "fx/weather.h"
+#include "sound/sound.h"
+#include "world/grass.h"
 #include "world/spawn.h"
 #include "core/util.h"
 #include <SDL.h>
 #include <cmath>
 
 int g_quit, g_mouse_captured, g_moved, g_screenshot_request;
-float g_in_forward, g_in_strafe, g_saved_walk_speed, g_overlay_alpha = 0.3f;
+float g_in_forward, g_in_strafe, g_saved_walk_speed;
 
 static void capture_mouse(bool on) {
   SDL_SetWindowGrab(g_window, on ? SDL_TRUE : SDL_FALSE);
@@ -39,6 +44,8 @@ void handle_key(int32_t key, uint16_t mod) {
     capture_mouse(false);
   } else if (key == SDLK_PRINTSCREEN || key == SDLK_p) {
     g_screenshot_request = 1;
+  } else if (key == SDLK_0) {
+    clut_toggle();
   }
 }
 
@@ -102,10 +109,16 @@ void game_update(float dt) {
   timer_poll();
   cam_move();
   check_uniqs();
+  grass_update(g_cam.pos);
+  snd_listener_update(g_cam.pos, g_cam.yaw);
+  footsteps_update();
   cam_sway();
   if (g_moved) {
     g_overlay_alpha -= 1.0f / 60;
     if (g_overlay_alpha < 0) g_overlay_alpha = 0;
   }
+  if (i_rain_ndroplets > 0) rain_update();
+  if (i_snow_nflakes > 0) snow_update(g_cam.pos);
+  clut_update(dt);
   jump_step();
 }

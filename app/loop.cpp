@@ -3,6 +3,7 @@
 #include "core/fmon.h"
 #include "core/params.h"
 #include "core/util.h"
+#include "sound/sound.h"
 #include "world/load.h"
 #include "world/wdraw.h"
 #include <SDL.h>
@@ -34,7 +35,16 @@ static void take_sample(fps_sampler &s) {
   fmon_poll();
 }
 
+// One update step, timed: r.step_ms_max keeps the longest, the worst hitch of the run.
+static void timed_update(void) {
+  uint64_t t0 = SDL_GetPerformanceCounter();
+  game_update(1.0f / 30);
+  float ms = (float)((SDL_GetPerformanceCounter() - t0) * 1000.0 / (double)SDL_GetPerformanceFrequency());
+  if (ms > r.step_ms_max) r.step_ms_max = ms;
+}
+
 void game_main(void) {
+  snd_ambient_start(); // world loading's first step
   world_load();
   resize(i_screen_w, i_screen_h);
   render_frame();
@@ -45,7 +55,7 @@ void game_main(void) {
   uint32_t sim = SDL_GetTicks();
   fps_sampler s = {};
   while (!g_quit) {
-    for (uint32_t n = loop_steps(&sim, SDL_GetTicks()); n > 0; n--) game_update(1.0f / 30);
+    for (uint32_t n = loop_steps(&sim, SDL_GetTicks()); n > 0; n--) timed_update();
     render_frame();
     s.frames++;
     if (SDL_GetTicks() - s.last > 1000) take_sample(s);

@@ -26,7 +26,7 @@ int i_grass_ntufts = 1500, i_grass_cell_sample_res = 8;
 char s_default_clut[PARAM_STRING_SIZE];
 
 pm_stats pm;
-r_stats r = {0, 12345678, 0, 0, 0, 0, 0, 0, 0, 0};
+r_stats r = {0, 12345678, 0, 0, 0, 0, 0, 0, 0, 0, 0};
 
 const param_row g_params[NPARAMS] = {
     {"b_fog_on", PT_BOOL, &b_fog_on},
@@ -76,6 +76,7 @@ const stat_row g_stats[NSTATS] = {
     {"r.ncull_peak", ST_UINT, &r.ncull_peak},
     {"r.texmgr_ntex", ST_UINT, &r.texmgr_ntex},
     {"r.grass_ntris", ST_UINT, &r.grass_ntris},
+    {"r.step_ms_max", ST_FLOAT, &r.step_ms_max},
 };
 
 static void parse_line(const param_row &p, const char *line) {

@@ -4,7 +4,7 @@
 
 enum { PT_INT = 0, PT_BOOL = 1, PT_FLOAT = 2, PT_STRING = 3, PT_VEC3 = 4 };
 enum { ST_UINT = 1, ST_FLOAT = 2 };
-enum { PARAM_STRING_SIZE = 64, NPARAMS = 31, NSTATS = 13 };
+enum { PARAM_STRING_SIZE = 64, NPARAMS = 31, NSTATS = 14 };
 
 struct param_row {
   const char *name;
@@ -47,6 +47,7 @@ struct r_stats {
   uint32_t fps, fps_min, fps_max; // fps_min starts at 12345678
   float fps_lt_30, fps_lt_60;
   uint32_t ndraw, ndraw_peak, ncull_peak, texmgr_ntex, grass_ntris;
+  float step_ms_max; // longest update step in milliseconds: the worst hitch of the run
 };
 extern pm_stats pm;
 extern r_stats r;

@@ -10,6 +10,29 @@ SDL_Window *g_window;
 static char fmt_buf[2048];
 static int in_error; // an error raised while reporting an error must not recurse into the box
 
+// Recoverable scopes of this thread: their depth, whether they are quiet, the fault being raised.
+static thread_local int try_depth, try_quiet;
+static thread_local ufault try_fault;
+struct ufault_unwind {};
+
+bool uin_try(void) { return try_depth > 0; }
+
+bool utry_run(void (*fn)(void *), void *ctx, ufault *fault, bool quiet) {
+  int was_quiet = try_quiet;
+  try_depth++;
+  try_quiet = was_quiet || quiet;
+  bool ok = true;
+  try {
+    fn(ctx);
+  } catch (const ufault_unwind &) {
+    ok = false;
+    if (fault) *fault = try_fault;
+  }
+  try_depth--;
+  try_quiet = was_quiet;
+  return ok;
+}
+
 static void report_tail(FILE *fp, const char *fmt, va_list ap) {
   vfprintf(fp, fmt, ap);
   fprintf(fp, "\n");
@@ -17,6 +40,18 @@ static void report_tail(FILE *fp, const char *fmt, va_list ap) {
 
 void uerror_at(const char *func, unsigned line, const char *fmt, ...) {
   va_list ap;
+  if (try_depth > 0) {
+    usnprintf(try_fault.func, sizeof try_fault.func, "%s", func);
+    try_fault.line = line;
+    va_start(ap, fmt);
+    vsnprintf(try_fault.msg, sizeof try_fault.msg, fmt, ap);
+    va_end(ap);
+    if (!try_quiet) {
+      fprintf(stderr, "warning: %s#%u: %s\n", func, line, try_fault.msg);
+      fflush(stderr);
+    }
+    throw ufault_unwind{};
+  }
   fprintf(stderr, "error: %s#%u: ", func, line);
   va_start(ap, fmt);
   report_tail(stderr, fmt, ap);
@@ -35,6 +70,7 @@ void uerror_at(const char *func, unsigned line, const char *fmt, ...) {
 
 void uwarn_at(const char *func, unsigned line, const char *fmt, ...) {
   va_list ap;
+  if (try_quiet) return;
   fprintf(stderr, "warning: %s#%u: ", func, line);
   va_start(ap, fmt);
   report_tail(stderr, fmt, ap);
@@ -43,6 +79,7 @@ void uwarn_at(const char *func, unsigned line, const char *fmt, ...) {
 
 void uinfo_at(const char *func, const char *fmt, ...) {
   va_list ap;
+  if (try_quiet) return;
   printf("%s: ", func);
   va_start(ap, fmt);
   report_tail(stdout, fmt, ap);

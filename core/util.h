@@ -13,6 +13,24 @@ void uwarn_at(const char *func, unsigned line, const char *fmt, ...) UPRINTF(3, 
 void uinfo_at(const char *func, const char *fmt, ...) UPRINTF(2, 3);
 void uerror_box(const char *fmt, ...) UPRINTF(1, 2);
 
+// Recoverable scope. Inside utry a fatal error does not end the program: its line is written as a
+// warning (same function, line and message) and the call unwinds to utry, which returns false.
+// For failures that must not end the game (a file edited while it runs) and for tools that
+// report every fault of a world. Resources the failed code held are not released; code that
+// runs in a scope closes its files before it fails where it can.
+struct ufault {
+  char func[64];
+  unsigned line;
+  char msg[1024]; // cut to fit
+};
+// quiet: write nothing (no warnings, no information lines) while the scope runs.
+bool utry_run(void (*fn)(void *), void *ctx, ufault *fault, bool quiet);
+template <typename F> bool utry(F &&f, ufault *fault = nullptr, bool quiet = false) {
+  return utry_run([](void *c) { (*(F *)c)(); }, (void *)&f, fault, quiet);
+}
+// Whether a recoverable scope is active on this thread.
+bool uin_try(void);
+
 #define uerror(...) uerror_at(__func__, __LINE__, __VA_ARGS__)
 #define uwarn(...) uwarn_at(__func__, __LINE__, __VA_ARGS__)
 #define uinfo(...) uinfo_at(__func__, __VA_ARGS__)

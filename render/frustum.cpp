@@ -1,6 +1,6 @@
 // Camera matrix, frustum planes and box culling, and the small matrix and box helpers.
 #include "render/frustum.h"
-#include "app/app.h"
+#include "render/camera.h"
 #include <GL/glew.h>
 #include <cmath>
 #include <cstring>

@@ -1,12 +1,12 @@
 // 2D overlay: the logo and credits drawn over the finished frame until the player first moves.
 #include "render/overlay.h"
-#include "app/app.h"
 #include "core/params.h"
 #include "render/shader.h"
 #include "render/texture.h"
 #include <GL/glew.h>
 
 texture *overlay_logo, *overlay_credits;
+float g_overlay_alpha = 0.3f;
 
 void ortho_begin(void) {
   glMatrixMode(GL_PROJECTION);

@@ -4,6 +4,8 @@
 struct texture;
 
 extern texture *overlay_logo, *overlay_credits; // set by world loading
+// Opacity of the logo and credits: starts at 0.3; the update step fades it once the player moves.
+extern float g_overlay_alpha;
 
 void ortho_begin(void);
 void ortho_end(void);

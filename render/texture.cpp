@@ -5,7 +5,6 @@
 #include "core/strmap.h"
 #include "core/util.h"
 #include "render/dds.h"
-#include "world/terrain.h" // surf_get_pixel: one raw-pixel rule for height maps and images
 #include <GL/glew.h>
 #include <GL/glu.h>
 #include <SDL.h>
@@ -61,6 +60,18 @@ void tex_bind_fresh(uint32_t *id) {
     glDeleteTextures(1, id);
   }
   glBindTexture(GL_TEXTURE_2D, *id);
+}
+
+uint32_t surf_get_pixel(SDL_Surface *surf, int x, int y) {
+  if (!surf->pixels || x < 0 || y < 0 || x >= surf->w || y >= surf->h) return 0;
+  const uint8_t *p = (const uint8_t *)surf->pixels + (size_t)y * surf->pitch + (size_t)x * surf->format->BytesPerPixel;
+  switch (surf->format->BytesPerPixel) {
+  case 1: return p[0];
+  case 2: return (uint32_t)p[0] | (uint32_t)p[1] << 8;
+  case 3: return (uint32_t)p[0] | (uint32_t)p[1] << 8 | (uint32_t)p[2] << 16;
+  case 4: return (uint32_t)p[0] | (uint32_t)p[1] << 8 | (uint32_t)p[2] << 16 | (uint32_t)p[3] << 24;
+  default: return 0;
+  }
 }
 
 uint8_t *surf_to_rgba(SDL_Surface *surf) {

@@ -19,6 +19,8 @@ texture *load_something_else(const char *path);
 
 // Loader choice: the last three characters of the path are exactly "dds" (lower case).
 bool texmgr_is_dds(const char *path);
+// Raw pixel value (1 to 4 bytes per pixel); 0 outside the surface or for other sizes.
+uint32_t surf_get_pixel(SDL_Surface *surf, int x, int y);
 // Every pixel of any surface format through SDL_GetRGBA into tightly packed R, G, B, A bytes,
 // row 0 first. The caller frees the result.
 uint8_t *surf_to_rgba(SDL_Surface *surf);

@@ -4,7 +4,7 @@
 #include "core/params.h"
 #include "core/util.h"
 #include "world/object.h"
-#include "world/terrain.h"
+#include "render/texture.h"
 #include <SDL.h>
 #include <cstring>
 

@@ -1,18 +1,24 @@
-// World loading: terrain, height map, sky, catalogue, brushes, world items and their quadtree,
-// fixed scene state and fog, overlay images, camera pose.
+// World loading: terrain, height map, sky, rain, catalogue and trees, brushes, world items and
+// their quadtree, grass, snow, fixed scene state and fog, overlay images, camera pose, grading.
+// The ambient loop, the first step, is started by the main loop right before (sound sits above
+// the world).
 #include "world/load.h"
-#include "app/app.h"
+#include "render/camera.h"
 #include "core/file.h"
 #include "core/params.h"
 #include "core/util.h"
+#include "fx/postproc.h"
 #include "fx/skybox.h"
+#include "fx/weather.h"
 #include "render/overlay.h"
 #include "render/texture.h"
 #include "world/brush.h"
+#include "world/grass.h"
 #include "world/object.h"
 #include "world/quadtree.h"
 #include "world/spawn.h"
 #include "world/terrain.h"
+#include "world/tree.h"
 #include <GL/glew.h>
 #include <SDL.h>
 
@@ -66,14 +72,27 @@ void world_load(void) {
   glEnable(GL_TEXTURE_2D);
   load_terrain();
   skybox_create();
+  if (i_rain_ndroplets > 0) rain_init(8.0f);
   parse_index();
+  process_pgparam();
   parse_brushes();
   spawn_all();
   g_quadtree = qt_create();
   qt_fill(g_quadtree);
   quadtree_print_debug();
+  grass_create(v3_camera_start_pos[0], v3_camera_start_pos[2]);
+  if (i_snow_nflakes >= 1) {
+    float c[3];
+    for (int k = 0; k < 3; k++) {
+      float v = v3_fog_color[k] + 0.1f;
+      c[k] = v >= 1 ? 1 : v <= 0 ? 0 : v;
+    }
+    snow_init(c);
+  }
   scene_state();
   overlay_credits = texmgr_get("credits.png");
   overlay_logo = texmgr_get("logo.png");
   world_place_camera();
+  postproc_init();
+  clut_reset();
 }

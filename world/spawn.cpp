@@ -1,6 +1,6 @@
 // World items: the spawn pass over the object map, single placements, and discoveries.
 #include "world/spawn.h"
-#include "app/app.h"
+#include "render/camera.h"
 #include "core/params.h"
 #include "core/util.h"
 #include "render/batch.h"

@@ -3,6 +3,7 @@
 #include "core/params.h"
 #include "core/util.h"
 #include "render/shader.h"
+#include "render/texture.h"
 #include <GL/glew.h>
 #include <SDL.h>
 #include <cmath>
@@ -37,18 +38,6 @@ terrain *tn_create(void) {
   g_terrain = t;
   tn_build(t);
   return t;
-}
-
-uint32_t surf_get_pixel(SDL_Surface *surf, int x, int y) {
-  if (!surf->pixels || x < 0 || y < 0 || x >= surf->w || y >= surf->h) return 0;
-  const uint8_t *p = (const uint8_t *)surf->pixels + (size_t)y * surf->pitch + (size_t)x * surf->format->BytesPerPixel;
-  switch (surf->format->BytesPerPixel) {
-  case 1: return p[0];
-  case 2: return (uint32_t)p[0] | (uint32_t)p[1] << 8;
-  case 3: return (uint32_t)p[0] | (uint32_t)p[1] << 8 | (uint32_t)p[2] << 16;
-  case 4: return (uint32_t)p[0] | (uint32_t)p[1] << 8 | (uint32_t)p[2] << 16 | (uint32_t)p[3] << 24;
-  default: return 0;
-  }
 }
 
 uint32_t hm_sample(SDL_Surface *surf, float u, float v, float extent) {

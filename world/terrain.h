@@ -40,5 +40,3 @@ void tn_draw(void);
 float tn_height(const terrain *t, float x, float z);
 // Bilinear sample of the colour-masked raw pixels at (u, v) in [0, extent]; 0 outside.
 uint32_t hm_sample(SDL_Surface *surf, float u, float v, float extent);
-// Raw pixel value (1 to 4 bytes per pixel); 0 outside the surface or for other sizes.
-uint32_t surf_get_pixel(SDL_Surface *surf, int x, int y);

@@ -1,6 +1,6 @@
 // World item drawing: frustum query, bucketing by texture, billboards batched, trees one by one.
 #include "world/wdraw.h"
-#include "app/app.h"
+#include "render/camera.h"
 #include "core/params.h"
 #include "core/util.h"
 #include "fx/skybox.h"

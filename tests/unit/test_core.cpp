@@ -29,6 +29,30 @@ TEST(Report, FormsWriteExactLines) {
   EXPECT_EQ(testing::internal::GetCapturedStdout(), "init: using SDL 2.26.5\n");
 }
 
+// Inside utry an error is a warning with the same line, and the scope unwinds; nested scopes
+// and a quiet scope behave alike; outside any scope errors are fatal again.
+TEST(Report, RecoverableScopeTurnsErrorsIntoWarnings) {
+  ufault f;
+  int after = 0;
+  testing::internal::CaptureStderr();
+  bool ok = utry([&] { uerror_at("cfg_read", 12, "#%u: missing value", 3u); after = 1; }, &f);
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "warning: cfg_read#12: #3: missing value\n");
+  EXPECT_FALSE(ok);
+  EXPECT_EQ(after, 0);
+  EXPECT_STREQ(f.func, "cfg_read");
+  EXPECT_EQ(f.line, 12u);
+  EXPECT_STREQ(f.msg, "#3: missing value");
+  testing::internal::CaptureStderr();
+  testing::internal::CaptureStdout();
+  bool inner = true;
+  EXPECT_TRUE(utry([&] { inner = utry([] { uinfo("x"); uwarn("y"); uerror("z"); }); }, nullptr, true));
+  EXPECT_FALSE(inner);
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+  EXPECT_FALSE(uin_try());
+  EXPECT_TRUE(utry([] {}));
+}
+
 TEST(ReportDeath, ErrorAndCheckEndWithStatus1) {
   EXPECT_EXIT(uerror_at("cfg_read", 9, "#%u: missing value", 3u), testing::ExitedWithCode(1),
               "^error: cfg_read#9: #3: missing value\n$");
