@@ -11,10 +11,13 @@ extern SDL_GLContext g_gl_context;
 extern _SDL_GameController *g_controller;
 
 extern int g_quit, g_mouse_captured, g_moved, g_screenshot_request;
+extern int g_walk_speed_saved; // whether key 9 saved g_saved_walk_speed (free flight was switched on)
 extern float g_in_forward, g_in_strafe, g_fwd_smooth, g_strafe_smooth, g_bob;
 extern float g_jump_offset, g_jump_velocity, g_saved_walk_speed;
 
 void init(void);
+// The first game controller that opens, into g_controller (part of init).
+void open_controller(void);
 void resize(int w, int h);
 void game_main(void);
 void game_update(float dt);

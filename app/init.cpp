@@ -17,15 +17,16 @@
 SDL_GLContext g_gl_context;
 SDL_GameController *g_controller;
 
-static void open_controller(void) {
+// Start-up lines carry the name "init", these too.
+void open_controller(void) {
   for (int i = 0; i < SDL_NumJoysticks(); i++) {
     if (!SDL_IsGameController(i)) continue;
     g_controller = SDL_GameControllerOpen(i);
     if (g_controller) {
-      uinfo("Gamecontroller '%s' attached.", SDL_GameControllerName(g_controller));
+      uinfo_at("init", "Gamecontroller '%s' attached.", SDL_GameControllerName(g_controller));
       return;
     }
-    uwarn("SDL_GameControllerOpen(%d): %s", i, SDL_GetError());
+    uwarn_at("init", __LINE__, "SDL_GameControllerOpen(%d): %s", i, SDL_GetError());
   }
 }
 

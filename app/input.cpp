@@ -12,7 +12,7 @@
 #include <SDL.h>
 #include <cmath>
 
-int g_quit, g_mouse_captured, g_moved, g_screenshot_request;
+int g_quit, g_mouse_captured, g_moved, g_screenshot_request, g_walk_speed_saved;
 float g_in_forward, g_in_strafe, g_saved_walk_speed;
 
 static void capture_mouse(bool on) {
@@ -34,9 +34,10 @@ void handle_key(int32_t key, uint16_t mod) {
     b_camera_clamp_y = !b_camera_clamp_y;
     if (!b_camera_clamp_y) {
       g_saved_walk_speed = f_walk_speed;
+      g_walk_speed_saved = 1;
       f_walk_speed = 50;
-    } else if (g_saved_walk_speed > 0) {
-      f_walk_speed = g_saved_walk_speed;
+    } else if (g_walk_speed_saved) {
+      f_walk_speed = g_saved_walk_speed; // whatever it was, 0 and below included
     } // no speed was ever saved (flight came from "param.cfg"): keep the configured speed
   } else if ((key == SDLK_q || key == SDLK_TAB) && (mod & KMOD_ALT)) {
     // the Alt state travels with the key event: by the time the step reads the queue, a quick

@@ -94,9 +94,15 @@ TEST(Input, FreeFlightKeyRestoresTheWalkingSpeed) {
   handle_key(SDLK_9, 0);
   EXPECT_EQ(b_camera_clamp_y, 1);
   EXPECT_FLOAT_EQ(f_walk_speed, speed);
+  // a world that stands still (speed 0) stands still again after a flight
+  f_walk_speed = 0;
+  handle_key(SDLK_9, 0);
+  handle_key(SDLK_9, 0);
+  EXPECT_EQ(f_walk_speed, 0);
   // flight configured in the file: no speed was ever saved, the configured one stays
+  f_walk_speed = speed;
   b_camera_clamp_y = 0;
-  g_saved_walk_speed = 0;
+  g_walk_speed_saved = 0;
   handle_key(SDLK_9, 0);
   EXPECT_FLOAT_EQ(f_walk_speed, speed);
   b_camera_clamp_y = 1;
@@ -132,4 +138,21 @@ TEST(Jump, ArcPeaksAfter12StepsAndLandsIn24) {
   EXPECT_FLOAT_EQ(g_jump_velocity, -0.022222223f);
   jump_step();
   EXPECT_EQ(g_jump_velocity, 0);
+}
+
+// A controller's lines carry the start-up name, like every line of initialisation.
+TEST(Input, ControllerLineCarriesTheStartUpName) {
+  ASSERT_EQ(SDL_Init(SDL_INIT_GAMECONTROLLER), 0) << SDL_GetError();
+  int dev = SDL_JoystickAttachVirtual(SDL_JOYSTICK_TYPE_GAMECONTROLLER, 6, 15, 0);
+  ASSERT_GE(dev, 0) << SDL_GetError();
+  testing::internal::CaptureStdout();
+  open_controller();
+  std::string out = testing::internal::GetCapturedStdout();
+  EXPECT_EQ(out.rfind("init: Gamecontroller '", 0), 0u) << out;
+  EXPECT_NE(out.find("' attached.\n"), std::string::npos) << out;
+  ASSERT_NE(g_controller, nullptr);
+  SDL_GameControllerClose(g_controller);
+  g_controller = nullptr;
+  SDL_JoystickDetachVirtual(dev);
+  SDL_QuitSubSystem(SDL_INIT_GAMECONTROLLER);
 }
