@@ -190,6 +190,7 @@ int main(int argc, char **argv) {
   while (SDL_PollEvent(&ev)) {
   }
   g_moved = 1; // the logo fades as after the player's first step
+  SDL_SetWindowTitle(g_window, "velder-fly");
 
   fly_path path;
   float woods_x, woods_z;
