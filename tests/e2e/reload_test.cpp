@@ -69,6 +69,9 @@ look ground(const image &img) {
 TEST_F(reload, edits_are_picked_up_and_broken_ones_keep_the_old_look) {
   g.env = {"GALLIUM_HUD=frametime", "GALLIUM_HUD_VISIBLE=false", "GALLIUM_HUD_PERIOD=0",
            "GALLIUM_HUD_DUMP_DIR=" + g.dir};
+  // Tree files join the table once trees are built from them ("data/trees/oak.pg"; the path is
+  // the catalogue's): a good edit must change the picture, a removed key must warn once with
+  // the reader's "... doesn't exist" and keep the tree, a fixed file must be picked up again.
   std::string original_fs = file_read(game_shader_path(&g, "terrain.fs"));
   const std::vector<edit> edits = {
       {"data/terraintexture.png", "data/terraintexture.png", png_bytes(&g, "blue"), BLUE, nullptr},
