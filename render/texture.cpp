@@ -80,6 +80,23 @@ uint8_t *surf_to_rgba(SDL_Surface *surf) {
   int w = surf->w, h = surf->h;
   uint8_t *out = (uint8_t *)ucalloc((size_t)w * (size_t)h, 4);
   SDL_LockSurface(surf);
+  // The two layouts SDL_image gives truecolour PNGs are copied byte for byte (SDL_GetRGBA would
+  // give the same bytes): a large texture converts in a fraction of the time, which matters to a
+  // reload between two frames.
+  Uint32 f = surf->format->format;
+  if (f == SDL_PIXELFORMAT_RGB24 || f == SDL_PIXELFORMAT_RGBA32) {
+    for (int y = 0; y < h; y++) {
+      const uint8_t *in = (const uint8_t *)surf->pixels + (size_t)y * surf->pitch;
+      uint8_t *o = out + (size_t)y * w * 4;
+      if (f == SDL_PIXELFORMAT_RGBA32) {
+        memcpy(o, in, (size_t)w * 4);
+        continue;
+      }
+      for (int x = 0; x < w; x++, o += 4, in += 3) o[0] = in[0], o[1] = in[1], o[2] = in[2], o[3] = 255;
+    }
+    SDL_UnlockSurface(surf);
+    return out;
+  }
   for (int y = 0; y < h; y++) {
     for (int x = 0; x < w; x++) {
       uint8_t *o = out + ((size_t)y * w + x) * 4;

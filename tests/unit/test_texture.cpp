@@ -18,7 +18,8 @@ TEST(SurfToRgba, EveryPixelSizeThroughItsFormat) {
     Uint32 format;
     uint32_t rgba;
   } cases[] = {{SDL_PIXELFORMAT_INDEX8, 0xC8643280}, {SDL_PIXELFORMAT_RGB565, 0xFF00FFFF}, {SDL_PIXELFORMAT_BGR24, 0xFA8007FF},
-               {SDL_PIXELFORMAT_ARGB8888, 0x09080706}, {SDL_PIXELFORMAT_ABGR8888, 0x09080706}};
+               {SDL_PIXELFORMAT_ARGB8888, 0x09080706}, {SDL_PIXELFORMAT_ABGR8888, 0x09080706},
+               {SDL_PIXELFORMAT_RGB24, 0xFA8007FF}};
   for (auto &c : cases) {
     SDL_Surface *s = SDL_CreateRGBSurfaceWithFormat(0, 3, 2, SDL_BITSPERPIXEL(c.format), c.format);
     SDL_Color col[2] = {{10, 20, 30, 255}, {200, 100, 50, 128}};
