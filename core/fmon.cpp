@@ -10,7 +10,8 @@ static fmon_entry *ftab[FMON_MAX];
 
 void fmon_init(void) { memset(ftab, 0, sizeof ftab); }
 
-bool fmon_stamp_of(const char *path, fmon_stamp *out) {
+// The stamp of path now; false (and time -1) when it cannot be queried. Quiet.
+static bool fmon_stamp_of(const char *path, fmon_stamp *out) {
   struct stat st;
   if (stat(path, &st) != 0) {
     *out = {0, -1};

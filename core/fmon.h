@@ -27,5 +27,3 @@ int32_t fmon_register(const char *path, fmon_callback callback, void *arg);
 // in a recoverable scope: a failing one warns, and the callbacks keep what was loaded before.
 void fmon_poll(void);
 const fmon_entry *fmon_get(int32_t slot);
-// The stamp of path now; false (and time -1) when it cannot be queried. Quiet.
-bool fmon_stamp_of(const char *path, fmon_stamp *out);

@@ -27,7 +27,6 @@ bool texmgr_is_dds(const char *path) {
   return n >= 3 && memcmp(path + n - 3, "dds", 3) == 0;
 }
 
-
 texture *texmgr_get(const char *name) {
   if (!tex_cache) uerror("texmgr_get(%s) before texmgr_init", name);
   char path[2048];
