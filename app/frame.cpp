@@ -14,7 +14,14 @@
 #include <GL/glew.h>
 #include <SDL.h>
 
+void (*g_frame_pass_hook)(int pass);
+
+static inline void pass(int p) {
+  if (g_frame_pass_hook) g_frame_pass_hook(p);
+}
+
 void render_frame(void) {
+  pass(FRAME_SKY);
   postproc_begin();
   glClear(GL_DEPTH_BUFFER_BIT);
   cam_load_matrix(&g_cam);
@@ -25,12 +32,17 @@ void render_frame(void) {
     glClearColor(v3_fog_color[0], v3_fog_color[1], v3_fog_color[2], 1);
     glClear(GL_COLOR_BUFFER_BIT);
   }
+  pass(FRAME_TERRAIN);
   tn_draw();
+  pass(FRAME_GRASS);
   grass_draw();
+  pass(FRAME_WORLD);
   world_draw();
+  pass(FRAME_WEATHER);
   prg_use(PRG_FLAT_COLOR);
   if (i_rain_ndroplets > 0) rain_draw(g_cam.pos, g_cam.yaw);
   if (i_snow_nflakes > 0) snow_draw();
+  pass(FRAME_POST);
   glBindFramebuffer(GL_FRAMEBUFFER, 0);
   glViewport(0, 0, i_screen_w, i_screen_h);
   postproc_draw();
@@ -38,6 +50,8 @@ void render_frame(void) {
     postproc_save_clut_screenshot();
     g_screenshot_request = 0;
   }
+  pass(FRAME_OVERLAY);
   overlay_draw();
+  pass(FRAME_END);
   SDL_GL_SwapWindow(g_window);
 }

@@ -31,7 +31,7 @@ static void take_sample(fps_sampler &s) {
   if ((float)r.fps > (float)r.fps_max) r.fps_max = r.fps;
   s.frames = 0;
   s.last = SDL_GetTicks();
-  // changed shaders and textures are reloaded here, between frames, once a second
+  // changed shaders, textures and tree files are reloaded here, between frames, once a second
   fmon_poll();
 }
 

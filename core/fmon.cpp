@@ -1,13 +1,28 @@
-// File monitor: a fixed table of files with the operation that reloads each.
+// File monitor: a fixed table of files with the operation that reloads each, and the poll.
 #include "core/fmon.h"
 #include "core/file.h"
 #include "core/util.h"
 #include <sys/stat.h>
+#include <chrono>
 #include <cstring>
 
 static fmon_entry *ftab[FMON_MAX];
 
 void fmon_init(void) { memset(ftab, 0, sizeof ftab); }
+
+// The stamp of path now; false (and time -1) when it cannot be queried. Quiet.
+static bool fmon_stamp_of(const char *path, fmon_stamp *out) {
+  struct stat st;
+  if (stat(path, &st) != 0) {
+    *out = {0, -1};
+    return false;
+  }
+  out->size = (int64_t)st.st_size;
+  out->mtime_ns = (int64_t)st.st_mtim.tv_sec * 1000000000 + st.st_mtim.tv_nsec;
+  return true;
+}
+
+static bool same(const fmon_stamp &a, const fmon_stamp &b) { return a.size == b.size && a.mtime_ns == b.mtime_ns; }
 
 int32_t fmon_register(const char *path, fmon_callback callback, void *arg) {
   int32_t slot = 0;
@@ -18,6 +33,8 @@ int32_t fmon_register(const char *path, fmon_callback callback, void *arg) {
   e->path = (char *)umalloc(n);
   memcpy(e->path, path, n);
   e->mtime = ufmodtime(path);
+  fmon_stamp_of(path, &e->seen);
+  e->has_pending = 0;
   e->callback = callback;
   e->arg = arg;
   ftab[slot] = e;
@@ -28,16 +45,32 @@ const fmon_entry *fmon_get(int32_t slot) {
   return slot >= 0 && slot < FMON_MAX ? ftab[slot] : nullptr;
 }
 
-// Once per main-loop pass, between frames: reload what changed on disk. A file that vanished is
-// left alone (no warning flood) until it appears again with a new time.
+static void reload(fmon_entry *e) {
+  auto t0 = std::chrono::steady_clock::now();
+  // the callbacks keep the old state when they fail; this scope only makes sure that nothing a
+  // reload runs into ends the game
+  utry([&] { e->callback(e->path, e->arg); });
+  double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
+  uinfo_at("fmon_poll", "%s changed: reload took %.0f ms", e->path, ms);
+}
+
+// A file that is missing is left alone (no warning flood) until it is back with a new stamp;
+// an editor that replaces a file by renaming it shows the new one a poll later.
 void fmon_poll(void) {
   for (int i = 0; i < FMON_MAX && ftab[i]; i++) {
     fmon_entry *e = ftab[i];
-    struct stat st;
-    if (stat(e->path, &st) != 0) continue;
-    int64_t t = (int64_t)st.st_mtime;
-    if (t == e->mtime) continue;
-    e->mtime = t;
-    e->callback(e->path, e->arg);
+    fmon_stamp now;
+    if (!fmon_stamp_of(e->path, &now) || same(now, e->seen)) {
+      e->has_pending = 0;
+      continue;
+    }
+    if (!e->has_pending || !same(now, e->pending)) {
+      e->pending = now; // changed since the last look: maybe still being written
+      e->has_pending = 1;
+      continue;
+    }
+    e->seen = now; // a failing reload is not retried until the file changes again
+    e->has_pending = 0;
+    reload(e);
   }
 }

@@ -114,33 +114,60 @@ void dds_parse(FILE *fp, dds_info *info) {
   dds_check(total <= (uint64_t)(left > 0 ? left : 0), SHORT_LEVEL);
 }
 
-void dds_load_into(texture *t, const char *path) {
+void dds_read(const char *path, dds_data *d) {
   FILE *fp = fopen(path, "rb");
   if (!fp) dds_fail("failed to open '%s'", path);
-  dds_info info;
-  dds_parse(fp, &info);
+  d->bytes = nullptr;
+  ufault f;
+  // a failed check is raised again once the file is closed, with its own function, line and text
+  bool ok = utry(
+      [&] {
+        dds_parse(fp, &d->info);
+        size_t total = 0;
+        for (uint32_t i = 0; i < d->info.nlevels; i++) total += d->info.levels[i].size;
+        d->bytes = (uint8_t *)umalloc(total ? total : 1);
+        uint8_t *buf = d->bytes;
+        for (uint32_t i = 0; i < d->info.nlevels; i++) {
+          size_t size = d->info.levels[i].size, r;
+          dds_check((r = fread(buf, 1, size, fp)) == size, SHORT_LEVEL);
+          buf += size;
+        }
+      },
+      &f, true);
+  fclose(fp);
+  if (!ok) {
+    free(d->bytes);
+    d->bytes = nullptr;
+    uerror_at(f.func, f.line, "%s", f.msg);
+  }
+}
+
+void dds_upload(texture *t, dds_data *d) {
+  const dds_info &info = d->info;
   t->w = (int32_t)info.w;
   t->h = (int32_t)info.h;
-
   tex_bind_fresh(&t->id);
   glTexParameteri(GL_TEXTURE_2D, GL_GENERATE_MIPMAP, GL_FALSE);
   glTexParameterf(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR_MIPMAP_LINEAR);
   glTexParameterf(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
   // a file that stops short of 1 x 1 still makes a complete texture: sample only what is stored
   if (info.nlevels > 0) glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, (GLint)info.nlevels - 1);
-
-  // level 0 is the largest; one buffer serves every level
-  uint8_t *buf = (uint8_t *)umalloc(info.nlevels ? info.levels[0].size : 1);
+  const uint8_t *buf = d->bytes;
   for (uint32_t i = 0; i < info.nlevels; i++) {
     const dds_level &l = info.levels[i];
-    size_t size = l.size, r;
-    dds_check((r = fread(buf, 1, size, fp)) == size, SHORT_LEVEL);
     glCompressedTexImage2D(GL_TEXTURE_2D, (GLint)i, info.glformat, (GLsizei)l.w, (GLsizei)l.h, 0,
                            (GLsizei)l.size, buf);
+    buf += l.size;
   }
-  free(buf);
   glBindTexture(GL_TEXTURE_2D, 0);
-  fclose(fp);
+  free(d->bytes);
+  d->bytes = nullptr;
+}
+
+void dds_load_into(texture *t, const char *path) {
+  dds_data d;
+  dds_read(path, &d);
+  dds_upload(t, &d);
 }
 
 texture *load_dds(const char *path) {

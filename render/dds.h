@@ -26,6 +26,15 @@ uint64_t dds_level_size(uint32_t w, uint32_t h, uint32_t block_bytes);
 // Reads and checks the 128-byte header from the start of fp, lays out the levels and checks that
 // the file holds them all. Every failure ends the program, reported under "load_dds". No OpenGL.
 void dds_parse(FILE *fp, dds_info *info);
+// A DDS file read whole: the checked header and every stored level, back to back.
+struct dds_data {
+  dds_info info;
+  uint8_t *bytes; // level 0 first; null when no level is stored
+};
+// Opens, checks and reads the file; the file is closed whether it fails or not. No OpenGL.
+void dds_read(const char *path, dds_data *d);
+// Uploads what dds_read got into t, reusing t->id as the GL name when it is non-zero; frees it.
+void dds_upload(texture *t, dds_data *d);
 // New texture record from a DDS file.
 texture *load_dds(const char *path);
 // Loads a DDS file into t, reusing t->id as the GL name when it is non-zero.

@@ -76,23 +76,34 @@ void prg_create(void) {
   }
 }
 
+// The new source is compiled and linked into a new program beside the old one; the record switches
+// only when it links, so a failed edit (unreadable, not compiling, not linking) warns and the old
+// program stays in use. The next good save reloads normally.
 void reload_prog(const char *path, void *record) {
   prg *p = (prg *)record;
   prg_shader *e = nullptr;
   for (uint32_t i = 0; i < p->count && !e; i++)
     if (strcmp(p->shaders[i].path, path) == 0) e = &p->shaders[i];
   if (!e) return;
-  uint32_t sh = compile_shader(path, 0);
-  if (!sh) return;
+  uint32_t sh = 0;
+  if (!utry([&] { sh = compile_shader(path, 0); }) || !sh) return;
+  GLuint id = glCreateProgram();
+  for (uint32_t i = 0; i < p->count; i++) glAttachShader(id, &p->shaders[i] == e ? sh : p->shaders[i].id);
+  glLinkProgram(id);
+  GLint ok = 0;
+  glGetProgramiv(id, GL_LINK_STATUS, &ok);
+  if (!ok) {
+    char *log = info_log(id, true);
+    uwarn("failed to link shader program (%s,%s):\n%s", p->shaders[0].path, p->count > 1 ? p->shaders[1].path : "", log);
+    free(log);
+    glDeleteProgram(id);
+    glDeleteShader(sh);
+    return;
+  }
+  glDeleteProgram(p->id); // deferred by GL while it is still current
   glDeleteShader(e->id);
   e->id = sh;
-  glDeleteProgram(p->id);
-  p->id = glCreateProgram();
-  for (uint32_t i = 0; i < p->count; i++) glAttachShader(p->id, p->shaders[i].id);
-  glLinkProgram(p->id);
-  GLint ok = 0;
-  glGetProgramiv(p->id, GL_LINK_STATUS, &ok);
-  if (!ok) uerror("failed to link shader program");
+  p->id = id;
 }
 
 void prg_use(int row) {

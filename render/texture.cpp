@@ -27,11 +27,6 @@ bool texmgr_is_dds(const char *path) {
   return n >= 3 && memcmp(path + n - 3, "dds", 3) == 0;
 }
 
-static void load_into(texture *t, const char *path) {
-  if (texmgr_is_dds(path)) dds_load_into(t, path);
-  else image_load_into(t, path);
-}
-
 texture *texmgr_get(const char *name) {
   if (!tex_cache) uerror("texmgr_get(%s) before texmgr_init", name);
   char path[2048];
@@ -45,11 +40,17 @@ texture *texmgr_get(const char *name) {
   return t;
 }
 
+// The file monitor calls this only once the file has held still, so there is no waiting here.
 void texmgr_reload(const char *path, void *arg) {
   texture *t = tex_cache ? (texture *)sm_get(tex_cache, path) : nullptr;
   if (!t) return;
-  SDL_Delay(2000); // let the writer of the file finish
-  load_into(t, path);
+  // read everything first: only a complete, checked file reaches the GL texture
+  tex_image img = {};
+  dds_data dds = {};
+  bool dds_file = texmgr_is_dds(path);
+  if (!utry([&] { dds_file ? dds_read(path, &dds) : image_decode(path, &img); })) return;
+  if (dds_file) dds_upload(t, &dds);
+  else image_upload(t, &img);
 }
 
 void tex_bind_fresh(uint32_t *id) {
@@ -78,6 +79,23 @@ uint8_t *surf_to_rgba(SDL_Surface *surf) {
   int w = surf->w, h = surf->h;
   uint8_t *out = (uint8_t *)ucalloc((size_t)w * (size_t)h, 4);
   SDL_LockSurface(surf);
+  // The two layouts SDL_image gives truecolour PNGs are copied byte for byte (SDL_GetRGBA would
+  // give the same bytes): a large texture converts in a fraction of the time, which matters to a
+  // reload between two frames.
+  Uint32 f = surf->format->format;
+  if (f == SDL_PIXELFORMAT_RGB24 || f == SDL_PIXELFORMAT_RGBA32) {
+    for (int y = 0; y < h; y++) {
+      const uint8_t *in = (const uint8_t *)surf->pixels + (size_t)y * surf->pitch;
+      uint8_t *o = out + (size_t)y * w * 4;
+      if (f == SDL_PIXELFORMAT_RGBA32) {
+        memcpy(o, in, (size_t)w * 4);
+        continue;
+      }
+      for (int x = 0; x < w; x++, o += 4, in += 3) o[0] = in[0], o[1] = in[1], o[2] = in[2], o[3] = 255;
+    }
+    SDL_UnlockSurface(surf);
+    return out;
+  }
   for (int y = 0; y < h; y++) {
     for (int x = 0; x < w; x++) {
       uint8_t *o = out + ((size_t)y * w + x) * 4;
@@ -88,22 +106,68 @@ uint8_t *surf_to_rgba(SDL_Surface *surf) {
   return out;
 }
 
-void image_load_into(texture *t, const char *path) {
-  SDL_Surface *surf = IMG_Load(path);
+// Whether a PNG file ends before its IEND chunk; false for anything that is not a PNG.
+static bool png_cut_short(const uint8_t *b, size_t n) {
+  static const uint8_t sig[8] = {137, 80, 78, 71, 13, 10, 26, 10};
+  if (n < 8 || memcmp(b, sig, 8) != 0) return false;
+  size_t at = 8;
+  for (;;) {
+    if (n - at < 12) return true; // length, type and CRC of the next chunk
+    uint32_t len = (uint32_t)b[at] << 24 | (uint32_t)b[at + 1] << 16 | (uint32_t)b[at + 2] << 8 | b[at + 3];
+    if (len > n - at - 12) return true;
+    bool end = memcmp(b + at + 4, "IEND", 4) == 0;
+    at += 12 + (size_t)len;
+    if (end) return false;
+  }
+}
+
+SDL_Surface *img_load_whole(const char *path) {
+  SDL_RWops *rw = SDL_RWFromFile(path, "rb");
+  if (!rw) return nullptr;
+  Sint64 n = SDL_RWsize(rw);
+  uint8_t *buf = n >= 0 && n < INT32_MAX ? (uint8_t *)malloc((size_t)n + 1) : nullptr;
+  bool read = buf && SDL_RWread(rw, buf, 1, (size_t)n) == (size_t)n;
+  SDL_RWclose(rw);
+  SDL_Surface *surf = nullptr;
+  if (!read) SDL_SetError("cannot read %s", path);
+  else if (png_cut_short(buf, (size_t)n)) SDL_SetError("%s ends before the end of its PNG data", path);
+  else {
+    const char *dot = strrchr(path, '.');
+    // the ending is a hint for formats without a signature, as IMG_Load gives it
+    surf = IMG_LoadTyped_RW(SDL_RWFromConstMem(buf, (int)n), 1, dot ? dot + 1 : nullptr);
+  }
+  free(buf);
+  return surf;
+}
+
+void image_decode(const char *path, tex_image *img) {
+  SDL_Surface *surf = img_load_whole(path);
   // reported as the general loader's failure, on a first load and on a reload alike
   if (!surf) uerror_at("load_something_else", __LINE__, "IMG_Load: %s", SDL_GetError());
-  t->w = surf->w;
-  t->h = surf->h;
-  uint8_t *pixels = surf_to_rgba(surf);
+  img->w = surf->w;
+  img->h = surf->h;
+  img->rgba = surf_to_rgba(surf);
+  SDL_FreeSurface(surf);
+}
+
+void image_upload(texture *t, tex_image *img) {
+  t->w = img->w;
+  t->h = img->h;
   tex_bind_fresh(&t->id);
   glTexEnvf(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
   glTexParameterf(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR_MIPMAP_LINEAR);
   glTexParameterf(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
   // GLU rescales sizes that are not powers of two and builds the whole chain;
   // row 0 (the top of the image) goes first, so t = 0 is the top
-  gluBuild2DMipmaps(GL_TEXTURE_2D, GL_RGBA, t->w, t->h, GL_RGBA, GL_UNSIGNED_BYTE, pixels);
-  SDL_FreeSurface(surf);
-  free(pixels);
+  gluBuild2DMipmaps(GL_TEXTURE_2D, GL_RGBA, t->w, t->h, GL_RGBA, GL_UNSIGNED_BYTE, img->rgba);
+  free(img->rgba);
+  img->rgba = nullptr;
+}
+
+void image_load_into(texture *t, const char *path) {
+  tex_image img;
+  image_decode(path, &img);
+  image_upload(t, &img);
 }
 
 texture *load_something_else(const char *path) {

@@ -13,6 +13,8 @@ void texmgr_init(const char *root);
 // Never null: a file that cannot be loaded ends the program.
 texture *texmgr_get(const char *name);
 // File monitor callback: reloads the cached texture of path into the same record and GL name.
+// The file is decoded whole before the GL texture is touched; a file that fails to load warns
+// with its loader's message and the old texture stays.
 void texmgr_reload(const char *path, void *arg);
 // The general image loader (anything SDL_image reads) into a new record.
 texture *load_something_else(const char *path);
@@ -24,6 +26,20 @@ uint32_t surf_get_pixel(SDL_Surface *surf, int x, int y);
 // Every pixel of any surface format through SDL_GetRGBA into tightly packed R, G, B, A bytes,
 // row 0 first. The caller frees the result.
 uint8_t *surf_to_rgba(SDL_Surface *surf);
+// A decoded image: tightly packed R, G, B, A bytes, row 0 (the top) first.
+struct tex_image {
+  int32_t w, h;
+  uint8_t *rgba;
+};
+// IMG_Load of a file read whole first, which refuses a PNG whose chunks stop before IEND (a file
+// still being written): SDL_image's reader ignores short reads and can loop forever on one.
+// Null with the SDL error set, as IMG_Load.
+SDL_Surface *img_load_whole(const char *path);
+// Reads and converts an image file; fails ("IMG_Load: %s") before anything is allocated. No OpenGL.
+void image_decode(const char *path, tex_image *img);
+// Mipmapped upload of a decoded image into t, reusing t->id as the GL name when it is non-zero;
+// frees the pixels.
+void image_upload(texture *t, tex_image *img);
 // Loads an image into t, reusing t->id as the GL name when it is non-zero.
 void image_load_into(texture *t, const char *path);
 // The GL name for a (re)load, bound to GL_TEXTURE_2D: a new one when *id is 0, otherwise the old

@@ -68,19 +68,32 @@ void world_place_camera(void) {
   cam_update_vectors(&c);
 }
 
+void (*g_world_load_phase)(const char *phase);
+
+static inline void phase_done(const char *name) {
+  if (g_world_load_phase) g_world_load_phase(name);
+}
+
 void world_load(void) {
   glEnable(GL_TEXTURE_2D);
   load_terrain();
+  phase_done("terrain");
   skybox_create();
   if (i_rain_ndroplets > 0) rain_init(8.0f);
+  phase_done("sky");
   parse_index();
   process_pgparam();
+  phase_done("catalogue and trees");
   parse_brushes();
+  phase_done("brushes");
   spawn_all();
+  phase_done("spawning");
   g_quadtree = qt_create();
   qt_fill(g_quadtree);
   quadtree_print_debug();
+  phase_done("quadtree");
   grass_create(v3_camera_start_pos[0], v3_camera_start_pos[2]);
+  phase_done("grass");
   if (i_snow_nflakes >= 1) {
     float c[3];
     for (int k = 0; k < 3; k++) {
@@ -95,4 +108,5 @@ void world_load(void) {
   world_place_camera();
   postproc_init();
   clut_reset();
+  phase_done("rest");
 }

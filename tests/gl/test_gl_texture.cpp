@@ -8,6 +8,7 @@
 #include "tests/unit/testutil.h"
 #include <GL/glew.h>
 #include <gtest/gtest.h>
+#include <regex>
 
 namespace {
 TempDir &root() { // the manager keeps its root by pointer: one for the whole binary
@@ -22,6 +23,14 @@ std::string dxt1_red(uint32_t levels) {
   f.fourcc = "DXT1", f.w = 8, f.mips = levels, f.data = "";
   for (uint32_t b = 0; b < levels + 1; b++) f.data += std::string("\0\xF8\0\0\0\0\0\0", 8);
   return f.bytes();
+}
+
+std::string file_bytes(const std::string &path) {
+  std::string s;
+  FILE *fp = fopen(path.c_str(), "rb");
+  for (int c; fp && (c = fgetc(fp)) != EOF;) s += (char)c;
+  if (fp) fclose(fp);
+  return s;
 }
 
 GLint level_param(int level, GLenum pname) {
@@ -57,16 +66,53 @@ TEST(Texmgr, OneLoadPerPathTheLoaderByEndingAndRgbaImages) {
   EXPECT_EQ(level_param(0, GL_TEXTURE_COMPRESSED), GL_TRUE);
 }
 
-TEST(Texmgr, ReloadRefillsTheSameRecordAndName) {
+// Each save in turn, as a maker edits while the game runs: good ones refill the same record and
+// GL name (holders of either see the new image); broken ones warn once, with the loader's own
+// message, and leave the texture as it was.
+TEST(Texmgr, ReloadRefillsTheRecordOrWarnsAndKeepsTheOld) {
   TempDir &d = root();
-  save_png(d.path("sign.png"), 2, 2, 0xFF0000FF);
-  texture *t = texmgr_get("sign.png");
-  uint32_t id = t->id;
-  save_png(d.path("sign.png"), 4, 8, 0x0000FFFF);
-  texmgr_reload(d.path("sign.png").c_str(), nullptr);
-  EXPECT_TRUE(texmgr_get("sign.png") == t && t->id == id && t->w == 4); // holders of the name see the new image
-  glBindTexture(GL_TEXTURE_2D, id);
-  EXPECT_EQ(texel(GL_TEXTURE_2D, 3, 7), 0x0000FFFFu);
+  std::string png = d.path("sign.png"), dds = d.path("bark2.dds");
+  save_png(png, 2, 2, 0xFF0000FF);
+  d.write("bark2.dds", dxt1_red(1));
+  save_png(d.path("blue.png"), 4, 8, 0x0000FFFF);
+  std::string blue = file_bytes(d.path("blue.png"));
+  DdsFile bad_magic;
+  bad_magic.magic = "XDS ";
+  DdsFile cut = bad_magic;
+  cut.magic = "DDS ", cut.fourcc = "DXT1", cut.w = 8, cut.data = std::string(8, 0); // 16 bytes needed
+  const struct {
+    const std::string *file;
+    std::string bytes; // empty: delete the file
+    const char *warning;
+    int w;        // record width afterwards
+    uint32_t px;  // texel (0, 0) afterwards
+  } saves[] = {
+      {&png, blue, nullptr, 4, 0x0000FFFF},
+      {&png, blue.substr(0, blue.size() / 2), "^warning: load_something_else#[0-9]+: IMG_Load: .*sign.png ends before the end of its PNG data\n$", 4, 0x0000FFFF},
+      {&png, "", "^warning: load_something_else#[0-9]+: IMG_Load: Couldn't open .*sign.png\n$", 4, 0x0000FFFF},
+      {&png, "not an image", "^warning: load_something_else#[0-9]+: IMG_Load: .+\n$", 4, 0x0000FFFF},
+      {&dds, bad_magic.bytes(), "^warning: load_dds#[0-9]+: invalid magic 'XDS'\n$", 8, 0xFF0000FF},
+      {&dds, cut.bytes(), "^warning: load_dds#[0-9]+: expression '.*' is false\n$", 8, 0xFF0000FF},
+      {&dds, "", "^warning: load_dds#[0-9]+: failed to open '.*bark2.dds'\n$", 8, 0xFF0000FF},
+  };
+  texture *t = texmgr_get("sign.png"), *b = texmgr_get("bark2.dds");
+  uint32_t ids[2] = {t->id, b->id};
+  for (auto &s : saves) {
+    std::string name = *s.file == png ? "sign.png" : "bark2.dds";
+    SCOPED_TRACE(name + (s.warning ? s.warning : " good"));
+    remove(s.file->c_str());
+    if (!s.bytes.empty()) d.write(name, s.bytes);
+    testing::internal::CaptureStderr();
+    texmgr_reload(s.file->c_str(), nullptr);
+    std::string err = testing::internal::GetCapturedStderr();
+    if (s.warning) EXPECT_TRUE(std::regex_match(err, std::regex(s.warning))) << err;
+    else EXPECT_EQ(err, "");
+    texture *r = texmgr_get(name.c_str());
+    EXPECT_TRUE(r == (*s.file == png ? t : b) && t->id == ids[0] && b->id == ids[1]);
+    EXPECT_EQ(r->w, s.w);
+    glBindTexture(GL_TEXTURE_2D, r->id);
+    EXPECT_EQ(texel(GL_TEXTURE_2D, 0, 0), s.px);
+  }
 }
 
 TEST(DdsUpload, LevelsAsStoredAndAShortChainStillSamples) {

@@ -137,22 +137,59 @@ TEST(FileMonitor, SlotsFillUpwardAndOverflowIsFatal) {
 }
 
 static int polled;
-static void count_poll(const char *, void *arg) { polled += *(int *)arg; }
+static void count_poll(const char *, void *arg) {
+  polled++;
+  if (arg) uerror("broken %s", (const char *)arg); // a reload that fails
+}
+static const unsigned broken_line = __LINE__ - 2;
 
-TEST(FileMonitor, PollCallsBackOnceWhenAFileChanges) {
+// A change is acted on once the file has held still across one poll; a failing reload warns once,
+// does not end the program, and is not retried until the file changes again.
+TEST(FileMonitor, ActsOnceAChangeHoldsStillAndSurvivesFailingReloads) {
   TempDir d;
-  std::string f = d.write("shader.fs", "a");
+  std::string f = d.write("shader.fs", "a"), g = d.write("tree.pg", "b");
   fmon_init();
-  int weight = 1;
-  fmon_register(f.c_str(), count_poll, &weight);
+  fmon_register(f.c_str(), count_poll, nullptr);
+  fmon_register(g.c_str(), count_poll, (void *)"tree");
+  auto touch = [](const std::string &p, const char *text, int when) {
+    FILE *fp = fopen(p.c_str(), "w");
+    fputs(text, fp);
+    fclose(fp);
+    struct timespec ts[2] = {{0, UTIME_OMIT}, {time(nullptr) + when, 0}};
+    utimensat(AT_FDCWD, p.c_str(), ts, 0);
+  };
+  const struct {
+    const char *step;
+    int touch_f, touch_g; // 0: leave; >0: rewrite, time this many seconds ahead; -1: f grows
+    int calls;            // callbacks made by the poll after the step
+  } steps[] = {
+      {"nothing changed", 0, 0, 0},
+      {"both changed: wait until they hold still", 5, 5, 0},
+      {"f still being written; g held still and fails", -1, 0, 1},
+      {"f held still", 0, 0, 1},
+      {"a failed reload is not retried", 0, 0, 0},
+      {"the next save of g", 0, 9, 0},
+      {"is picked up (and fails again)", 0, 0, 1},
+  };
+  testing::internal::CaptureStdout();
+  testing::internal::CaptureStderr();
+  for (auto &s : steps) {
+    if (s.touch_f > 0) touch(f, "aa", s.touch_f);
+    if (s.touch_f < 0) touch(f, "aaa", 5);
+    if (s.touch_g) touch(g, "bb", s.touch_g);
+    polled = 0;
+    fmon_poll();
+    EXPECT_EQ(polled, s.calls) << s.step;
+  }
+  std::string err = testing::internal::GetCapturedStderr(), out = testing::internal::GetCapturedStdout();
+  std::string warning = "warning: count_poll#" + std::to_string(broken_line) + ": broken tree\n";
+  EXPECT_EQ(err, warning + warning); // one per failed save
+  EXPECT_NE(out.find("fmon_poll: " + g + " changed: reload took "), std::string::npos) << out;
+  remove(f.c_str()); // a vanished file is left alone
   polled = 0;
   fmon_poll();
+  fmon_poll();
   EXPECT_EQ(polled, 0);
-  struct timespec ts[2] = {{0, UTIME_OMIT}, {time(nullptr) + 5, 0}};
-  utimensat(AT_FDCWD, f.c_str(), ts, 0);
-  fmon_poll();
-  fmon_poll();
-  EXPECT_EQ(polled, 1);
   fmon_init();
 }
 

@@ -4,6 +4,7 @@
 #include "render/texture.h"
 #include "tests/unit/testutil.h"
 #include <SDL.h>
+#include <SDL_image.h>
 #include <gtest/gtest.h>
 
 TEST(TexmgrLoader, ExactlyLowerCaseDdsEnding) {
@@ -17,7 +18,8 @@ TEST(SurfToRgba, EveryPixelSizeThroughItsFormat) {
     Uint32 format;
     uint32_t rgba;
   } cases[] = {{SDL_PIXELFORMAT_INDEX8, 0xC8643280}, {SDL_PIXELFORMAT_RGB565, 0xFF00FFFF}, {SDL_PIXELFORMAT_BGR24, 0xFA8007FF},
-               {SDL_PIXELFORMAT_ARGB8888, 0x09080706}, {SDL_PIXELFORMAT_ABGR8888, 0x09080706}};
+               {SDL_PIXELFORMAT_ARGB8888, 0x09080706}, {SDL_PIXELFORMAT_ABGR8888, 0x09080706},
+               {SDL_PIXELFORMAT_RGB24, 0xFA8007FF}};
   for (auto &c : cases) {
     SDL_Surface *s = SDL_CreateRGBSurfaceWithFormat(0, 3, 2, SDL_BITSPERPIXEL(c.format), c.format);
     SDL_Color col[2] = {{10, 20, 30, 255}, {200, 100, 50, 128}};
@@ -43,5 +45,17 @@ TEST(SkyTables, SunIsTurned52DegreesAboutX) {
 TEST(ImageDeath, UnreadableImagesEndTheProgramBeforeAnyUpload) {
   TempDir d;
   EXPECT_EXIT(load_something_else(d.path("no.png").c_str()), testing::ExitedWithCode(1), "^error: load_something_else#[0-9]+: IMG_Load: .+\n$");
+  // a PNG cut short (still being written) is refused: SDL_image's reader would loop on it forever
+  SDL_Surface *s = SDL_CreateRGBSurfaceWithFormat(0, 8, 8, 32, SDL_PIXELFORMAT_RGBA32);
+  IMG_SavePNG(s, d.path("whole.png").c_str());
+  SDL_FreeSurface(s);
+  FILE *in = fopen(d.path("whole.png").c_str(), "rb");
+  char head[60];
+  ASSERT_EQ(fread(head, 1, sizeof head, in), sizeof head);
+  fclose(in);
+  d.write("cut.png", std::string(head, sizeof head));
+  EXPECT_NE(img_load_whole(d.path("whole.png").c_str()), nullptr);
+  EXPECT_EXIT(load_something_else(d.path("cut.png").c_str()), testing::ExitedWithCode(1),
+              "^error: load_something_else#[0-9]+: IMG_Load: .*cut.png ends before the end of its PNG data\n$");
   EXPECT_EXIT({ usetroot(d.dir.c_str()); load_cubemap(g_sky_faces); }, testing::ExitedWithCode(1), "^error: load_cubemap#[0-9]+: failed to open skybox/front.png\n$");
 }

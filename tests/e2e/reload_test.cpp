@@ -1,0 +1,141 @@
+// Live reload seen from outside: edits of a texture and a shader while the game runs change the
+// picture within about two seconds; broken edits warn once and keep the old look; the game runs on.
+#include "fixture.h"
+#include "proc.h"
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <sstream>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class reload : public game_test {
+ protected:
+  void SetUp() override {
+    game_test::SetUp();
+    if (!game_has_world()) GTEST_SKIP() << "velder-worldgen was not built; no world to load";
+  }
+};
+
+// What a step leaves on screen: the colour of the ground, or the look of the step before (a broken
+// edit).
+enum look { RED, GREEN, BLUE, KEPT };
+
+struct edit {
+  const char *what;    // the file as the game names it in its reload line
+  const char *rel;     // the file under the working directory
+  std::string content; // written whole and renamed into place, as editors save (a linked file of
+                       // the shared world is replaced, not written through)
+  look want;
+  const char *warning; // broken edits: the one warning expected, a regex
+};
+
+std::string png_bytes(game *g, const char *colour) {
+  std::string tmp = g->dir + "/tmp-solid.png";
+  proc_run({"convert", "-size", "64x64", std::string("xc:") + colour, "PNG24:" + tmp}, 20000);
+  std::string b = file_read(tmp);
+  fs::remove(tmp);
+  return b;
+}
+
+const char *const SHADER_HEAD = "#version 120\nuniform sampler2D tex;\nvarying vec3 v_eye;\n";
+
+// The game writes one line per reload, good or bad: "<path> changed: reload took N ms".
+int reloads_of(game *g, const std::string &what, std::vector<double> *ms) {
+  std::string out = game_stdout(g);
+  std::regex re("fmon_poll: " + what + " changed: reload took ([0-9]+) ms\n");
+  int n = 0;
+  for (std::sregex_iterator it(out.begin(), out.end(), re), end; it != end; ++it, n++)
+    if (ms && n >= (int)ms->size()) ms->push_back(std::stod((*it)[1]));
+  return n;
+}
+
+// Items stand at random, so the ground is found by colour: the one pure colour that covers the
+// most of the lower half (the edits paint it red, green or blue; the world has none of these).
+look ground(const image &img) {
+  long n[3] = {0, 0, 0};
+  for (int y = img.h / 2; y < img.h; y++)
+    for (int x = 0; x < img.w; x++) {
+      const uint8_t *p = &img.rgb[((size_t)y * img.w + x) * 3];
+      for (int c = 0; c < 3; c++) n[c] += p[c] > 150 && p[(c + 1) % 3] < 90 && p[(c + 2) % 3] < 90;
+    }
+  int best = n[1] > n[0] ? 1 : 0;
+  if (n[2] > n[best]) best = 2;
+  return n[best] > (long)img.w * img.h / 100 ? (look)best : KEPT;
+}
+
+TEST_F(reload, edits_are_picked_up_and_broken_ones_keep_the_old_look) {
+  g.env = {"GALLIUM_HUD=frametime", "GALLIUM_HUD_VISIBLE=false", "GALLIUM_HUD_PERIOD=0",
+           "GALLIUM_HUD_DUMP_DIR=" + g.dir};
+  // Tree files join the table once trees are built from them ("data/trees/oak.pg"; the path is
+  // the catalogue's): a good edit must change the picture, a removed key must warn once with
+  // the reader's "... doesn't exist" and keep the tree, a fixed file must be picked up again.
+  std::string original_fs = file_read(game_shader_path(&g, "terrain.fs"));
+  const std::vector<edit> edits = {
+      {"data/terraintexture.png", "data/terraintexture.png", png_bytes(&g, "blue"), BLUE, nullptr},
+      {"data/terraintexture.png", "data/terraintexture.png", png_bytes(&g, "red").substr(0, 60), KEPT,
+       "warning: load_something_else#[0-9]+: IMG_Load: "},
+      {"data/terraintexture.png", "data/terraintexture.png", png_bytes(&g, "red"), RED, nullptr},
+      {"shader/terrain.fs", "shader/terrain.fs",
+       std::string(SHADER_HEAD) + "void main() { gl_FragColor = vec4(0.0, 1.0, 0.0, 1.0); }\n", GREEN, nullptr},
+      {"shader/terrain.fs", "shader/terrain.fs", std::string(SHADER_HEAD) + "void main() { gl_FragColor = ; }\n",
+       KEPT, "warning: compile_shader#[0-9]+: failed to compile fragment shader shader/terrain.fs: "},
+      {"shader/terrain.fs", "shader/terrain.fs",
+       std::string(SHADER_HEAD) + "vec4 shade(void);\nvoid main() { gl_FragColor = shade(); }\n", KEPT,
+       "warning: reload_prog#[0-9]+: failed to link shader program \\(shader/terrain.vs,shader/terrain.fs\\):"},
+      {"shader/terrain.fs", "shader/terrain.fs", original_fs, RED, nullptr},
+  };
+  start_running();
+  std::vector<double> costs;
+  look shown = KEPT;
+  for (size_t i = 0; i < edits.size(); i++) {
+    const edit &e = edits[i];
+    SCOPED_TRACE(std::string("edit ") + std::to_string(i) + " of " + e.what);
+    int before = reloads_of(&g, e.what, nullptr);
+    size_t err_before = game_stderr(&g).size();
+    std::string path = g.dir + "/" + e.rel, tmp = path + ".new";
+    ASSERT_TRUE(file_write(tmp, e.content));
+    fs::rename(tmp, path);
+    long long t0 = proc_now_ms();
+    while (reloads_of(&g, e.what, nullptr) == before && proc_now_ms() - t0 < 10000 && game_running(&g))
+      proc_sleep_ms(50);
+    long long latency = proc_now_ms() - t0;
+    ASSERT_EQ(reloads_of(&g, e.what, &costs), before + 1) << game_report(&g);
+    EXPECT_LT(latency, 3500) << "the change was acted on late";
+    proc_sleep_ms(600); // a few frames with the result
+    image img;
+    std::string shot;
+    ASSERT_TRUE(game_capture(&g, "edit" + std::to_string(i), &img, &shot));
+    look now = ground(img);
+    EXPECT_EQ(now, e.want == KEPT ? shown : e.want) << shot;
+    shown = now;
+    std::string err = game_stderr(&g).substr(err_before);
+    if (e.warning) {
+      EXPECT_TRUE(std::regex_search(err, std::regex(e.warning))) << err;
+      std::regex line("(^|\n)warning: ");
+      EXPECT_EQ(std::distance(std::sregex_iterator(err.begin(), err.end(), line), std::sregex_iterator()), 1) << err;
+    } else {
+      EXPECT_EQ(err.find("warning:"), std::string::npos) << err;
+    }
+    printf("reload %zu (%s): acted on after %lld ms, took %.0f ms\n", i, e.what, latency, costs.back());
+  }
+  ASSERT_TRUE(game_running(&g)) << game_report(&g);
+  ASSERT_TRUE(game_key(&g, "Escape"));
+  expect_clean_exit();
+  // a reload is done between two frames: its cost is that frame's extra time
+  for (double ms : costs) EXPECT_LT(ms, 100);
+  std::ifstream hud(g.dir + "/frametime_(ms)");
+  std::vector<double> frames;
+  for (double v; hud >> v;) frames.push_back(v);
+  if (frames.size() > 10) {
+    std::vector<double> sorted(frames.begin() + 5, frames.end());
+    std::sort(sorted.begin(), sorted.end());
+    printf("frame times over %zu frames: median %.0f ms, worst %.0f ms\n", sorted.size(), sorted[sorted.size() / 2],
+           sorted.back());
+    EXPECT_LT(sorted.back(), 1000) << "the game stalled";
+  }
+}
+
+} // namespace

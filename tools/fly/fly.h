@@ -1,0 +1,21 @@
+// velder-fly: a fixed camera path over a loaded world, and the numbers it reports.
+#pragma once
+#include <string>
+#include <vector>
+
+// A closed tour over the ground: from the start into the woods, out to two far points and back.
+struct fly_path {
+  std::vector<float> x, z; // waypoints
+  std::vector<float> at;   // path length up to each waypoint
+  float length = 0;
+};
+
+// start: the camera start; woods: the densest stand of trees; size: the terrain's edge length.
+void fly_path_build(fly_path *p, float start_x, float start_z, float woods_x, float woods_z, float size);
+// Position and heading (yaw in degrees: 0 looks along -z, positive turns toward +x) at distance s
+// along the path (clamped to it). The heading looks a few units ahead, so corners turn smoothly.
+void fly_path_pose(const fly_path *p, float s, float *x, float *z, float *yaw);
+
+// Nearest-rank percentile (0..100) of values; 0 when there are none.
+double fly_percentile(std::vector<double> values, double pct);
+double fly_mean(const std::vector<double> &values);
