@@ -136,10 +136,10 @@ TEST_F(shell, click_captures_the_mouse_and_alt_q_releases_it) {
   start_running();
   EXPECT_FALSE(xw_pointer_grabbed()) << "the mouse is taken before any click";
   ASSERT_TRUE(game_click(&g, 400, 240));
-  EXPECT_TRUE(wait_grab(true, 3000)) << "a left click did not capture the mouse";
+  EXPECT_TRUE(wait_grab(true, 15000)) << "a left click did not capture the mouse";
   // a quick tap of the chord: Alt is up again before the game's next step reads the keys
   ASSERT_TRUE(game_key(&g, "alt+q"));
-  EXPECT_TRUE(wait_grab(false, 3000)) << "Alt+Q did not release the mouse";
+  EXPECT_TRUE(wait_grab(false, 15000)) << "Alt+Q did not release the mouse";
   ASSERT_TRUE(game_running(&g)) << game_report(&g);
   ASSERT_TRUE(game_key(&g, "Escape")) << game_report(&g);
   expect_clean_exit();
