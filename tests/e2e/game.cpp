@@ -2,6 +2,7 @@
 #include "game.h"
 #include "proc.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <regex>
 #include <sstream>
@@ -44,6 +45,7 @@ bool game_setup(game *g, const std::string &name) {
   g->dir = g_e2e_run_dir + "/" + name;
   g->data = "data";
   g->args = {g->data};
+  g->env.clear();
   g->out_path = g->dir + "/stdout.txt";
   g->err_path = g->dir + "/stderr.txt";
   g->pid = -1;
@@ -100,8 +102,15 @@ bool game_start(game *g) {
   // stdbuf execs the game in place (same pid) with its stdout line-buffered
   std::vector<std::string> argv = {"/usr/bin/stdbuf", "-oL", E2E_VELDER};
   argv.insert(argv.end(), g->args.begin(), g->args.end());
-  g->pid = proc_spawn(argv, g->dir, g->out_path, g->err_path,
-                      {"DISPLAY=" + g_e2e_display, "SDL_AUDIODRIVER=dummy"});
+  std::vector<std::string> env = {"DISPLAY=" + g_e2e_display, "SDL_AUDIODRIVER=dummy"};
+  for (const std::string &x : g->env) {
+    std::string name = x.substr(0, x.find('=') + 1);
+    for (std::string &e : env)
+      if (e.compare(0, name.size(), name) == 0) e.clear();
+    env.push_back(x);
+  }
+  env.erase(std::remove(env.begin(), env.end(), std::string()), env.end());
+  g->pid = proc_spawn(argv, g->dir, g->out_path, g->err_path, env);
   return g->pid > 0;
 }
 
