@@ -141,8 +141,8 @@ void usnprintf(char *buf, size_t size, const char *fmt, ...) {
   buf[size - 1] = 0;
 }
 
-// The shared generator: the classic linear congruence, 15 bits out. Main thread only, except under
-// the audio lock (see the sound events).
+// The shared generator: the classic linear congruence, 15 bits out. Main thread only (the sound
+// events hand the audio thread's notifications to the main thread before they draw from it).
 static uint32_t rand_state = 1;
 
 void usrand(uint32_t seed) { rand_state = seed; }

@@ -2,6 +2,7 @@
 #include "game.h"
 #include "proc.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <regex>
 #include <sstream>
@@ -102,7 +103,13 @@ bool game_start(game *g) {
   std::vector<std::string> argv = {"/usr/bin/stdbuf", "-oL", E2E_VELDER};
   argv.insert(argv.end(), g->args.begin(), g->args.end());
   std::vector<std::string> env = {"DISPLAY=" + g_e2e_display, "SDL_AUDIODRIVER=dummy"};
-  env.insert(env.end(), g->env.begin(), g->env.end());
+  for (const std::string &x : g->env) {
+    std::string name = x.substr(0, x.find('=') + 1);
+    for (std::string &e : env)
+      if (e.compare(0, name.size(), name) == 0) e.clear();
+    env.push_back(x);
+  }
+  env.erase(std::remove(env.begin(), env.end(), std::string()), env.end());
   g->pid = proc_spawn(argv, g->dir, g->out_path, g->err_path, env);
   return g->pid > 0;
 }

@@ -14,7 +14,7 @@ struct game {
   std::string dir;      // working directory
   std::string data;     // data root, relative to dir
   std::vector<std::string> args; // command-line arguments; {data} unless a test changes them
-  std::vector<std::string> env;  // extra "NAME=value" entries for the game's environment
+  std::vector<std::string> env;  // NAME=value for the run, over the defaults (SDL_AUDIODRIVER=dummy)
   std::string out_path; // captured stdout
   std::string err_path; // captured stderr
   pid_t pid = -1;

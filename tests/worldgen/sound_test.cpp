@@ -1,9 +1,10 @@
-// World generator tests: the footsteps and the ambient loop decode, are audible and loop cleanly.
+// World generator tests: the footsteps and the ambient loop decode, are audible, loop cleanly, and the grounds sound apart.
 #include <gtest/gtest.h>
 #include <vorbis/vorbisfile.h>
 
 #include <cmath>
 #include <cstring>
+#include <map>
 
 #include "wg_check.h"
 
@@ -61,4 +62,28 @@ TEST_F(WorldSounds, AmbientLoopDecodesAndJoinsItsEnds) {
   EXPECT_GT(rms, 0.02) << "audible";
   // the jump from the last sample back to the first is no louder than an ordinary step
   EXPECT_LT(std::fabs(left.front() - left.back()), 6 * step + 0.02);
+}
+
+// Each ground has its own sound, not one noise burst for all: gravel's stones knock brightest,
+// snow's crunch is the dullest, grass and leaf litter lie between. Brightness here is the mean
+// sample-to-sample change over the mean level, a rough spectral centroid.
+TEST_F(WorldSounds, GroundsDifferInBrightness) {
+  std::map<std::string, double> mean;
+  for (const char *g : {"grass", "forest", "gravel", "snow"}) {
+    int n = 0;
+    for (int i = 1; i <= 3; i++) {
+      auto b = wg_read(top + "/w/sounds/step_" + g + "_" + std::to_string(i) + ".wav");
+      ASSERT_GT(b.size(), 1000u) << g << i;
+      double level = 0, change = 0, last = 0;
+      for (size_t k = 44; k + 1 < b.size(); k += 2) {
+        double v = (int16_t)(b[k] | b[k + 1] << 8);
+        level += std::fabs(v), change += std::fabs(v - last), last = v;
+      }
+      mean[g] += change / level;
+      n++;
+    }
+    mean[g] /= n;
+  }
+  EXPECT_LT(mean["snow"], 0.8 * std::min(mean["grass"], mean["forest"]));
+  EXPECT_GT(mean["gravel"], 1.15 * std::max(mean["grass"], mean["forest"]));
 }

@@ -1,143 +1,118 @@
-// World generator: synthesised footsteps (WAV) per ground and the ambient wind-and-birds loop (Ogg Vorbis).
+// World generator: the ambient loop of wind and birds (Ogg Vorbis), and the sounds step that also writes the footsteps.
 #include <vorbis/vorbisenc.h>
 
 #include <cmath>
 #include <cstring>
 
+#include "wg_audio.h"
 #include "wg_world.h"
 
-static const int RATE = 22050;
-static const float TWO_PI = 6.2831853f;
+using namespace wga;
 
-// RBJ band-pass biquad (constant peak gain)
-struct biquad {
-  float b0, b1, b2, a1, a2, x1 = 0, x2 = 0, y1 = 0, y2 = 0;
-  float run(float x) {
-    float y = b0 * x + b1 * x1 + b2 * x2 - a1 * y1 - a2 * y2;
-    x2 = x1, x1 = x, y2 = y1, y1 = y;
-    return y;
-  }
-};
-static biquad bandpass(float f, float q) {
-  float w = TWO_PI * f / RATE, al = std::sin(w) / (2 * q), a0 = 1 + al;
-  biquad b;
-  b.b0 = al / a0, b.b1 = 0, b.b2 = -al / a0, b.a1 = -2 * std::cos(w) / a0, b.a2 = (1 - al) / a0;
-  return b;
+// Gust strength 0.15 .. 1 at loop position t (0..1): whole numbers of periods, so it loops.
+static float gust(float t, const float ph[5]) {
+  static const float k[5] = {1, 2, 3, 5, 8}, a[5] = {0.35f, 0.3f, 0.2f, 0.1f, 0.05f};
+  float g = 0;
+  for (int i = 0; i < 5; i++) g += a[i] * std::sin(TWO_PI * k[i] * t + ph[i]);
+  return clampf(0.58f + 0.55f * g, 0.15f, 1);
 }
 
-static float white(wg_rng &r) { return rng_float(r) * 2 - 1; }
-
-// One short grain: a decaying band-passed noise burst added at `at` seconds.
-static void grain(std::vector<float> &s, wg_rng &r, float at, float len, float f, float q, float amp) {
-  biquad b = bandpass(f, q);
-  int i0 = (int)(at * RATE), n = (int)(len * RATE);
-  for (int i = 0; i < n && i0 + i < (int)s.size(); i++)
-    s[i0 + i] += amp * b.run(white(r)) * std::exp(-5.0f * i / n);
-}
-
-static void thud(std::vector<float> &s, float at, float f, float amp) {
-  int i0 = (int)(at * RATE);
-  for (int i = 0; i < RATE / 10 && i0 + i < (int)s.size(); i++)
-    s[i0 + i] += amp * std::sin(TWO_PI * f * i / RATE) * std::exp(-i / (0.018f * RATE));
-}
-
-enum ground { G_GRASS, G_FOREST, G_GRAVEL, G_SNOW };
-
-static std::vector<float> footstep(ground g, wg_rng &r) {
-  std::vector<float> s((size_t)(0.42f * RATE), 0);
-  float heel = rng_range(r, 0.0f, 0.01f), toe = heel + rng_range(r, 0.07f, 0.11f);
-  switch (g) {
-    case G_GRASS:  // a soft swish of blades under the sole
-      for (float at : {heel, toe}) {
-        grain(s, r, at, 0.16f, rng_range(r, 2600, 3600), 0.6f, at == heel ? 0.7f : 0.5f);
-        grain(s, r, at + 0.02f, 0.2f, rng_range(r, 5000, 6500), 0.8f, 0.25f);
-      }
-      thud(s, heel, 85, 0.25f);
-      break;
-    case G_FOREST:  // leaf litter and the odd twig
-      for (float at : {heel, toe}) grain(s, r, at, 0.2f, rng_range(r, 1400, 2000), 0.7f, 0.55f);
-      for (int i = 0; i < 14; i++)
-        grain(s, r, heel + rng_range(r, 0, 0.22f), 0.012f, rng_range(r, 1800, 4200), 2.0f, rng_range(r, 0.3f, 0.9f));
-      thud(s, heel, 70, 0.45f);
-      break;
-    case G_GRAVEL:  // many small stones shifting
-      for (int i = 0; i < 110; i++) {
-        float at = (rng_float(r) < 0.55f ? heel : toe) + 0.12f * std::pow(rng_float(r), 2.0f);
-        grain(s, r, at, rng_range(r, 0.003f, 0.008f), rng_range(r, 1500, 5500), 3.0f, rng_range(r, 0.2f, 0.7f));
-      }
-      thud(s, heel, 95, 0.35f);
-      break;
-    case G_SNOW:  // packed crystals crunching
-      for (int i = 0; i < 260; i++) {
-        float at = heel + 0.24f * std::sqrt(rng_float(r));
-        grain(s, r, at, rng_range(r, 0.002f, 0.005f), rng_range(r, 900, 2600), 1.6f, rng_range(r, 0.15f, 0.5f));
-      }
-      thud(s, heel, 60, 0.3f);
-      break;
-  }
-  float peak = 1e-6f;
-  for (float v : s) peak = std::fmax(peak, std::fabs(v));
-  for (float &v : s) v *= 0.8f / peak;
-  return s;
-}
-
-static std::vector<uint8_t> wav_bytes(const std::vector<float> &s) {
-  std::vector<uint8_t> b;
-  auto p32 = [&](uint32_t v) { for (int i = 0; i < 4; i++) b.push_back((uint8_t)(v >> (8 * i))); };
-  auto p16 = [&](uint16_t v) { b.push_back((uint8_t)v), b.push_back((uint8_t)(v >> 8)); };
-  uint32_t data = (uint32_t)s.size() * 2;
-  b.insert(b.end(), {'R', 'I', 'F', 'F'});
-  p32(36 + data);
-  b.insert(b.end(), {'W', 'A', 'V', 'E', 'f', 'm', 't', ' '});
-  p32(16), p16(1), p16(1), p32(RATE), p32(RATE * 2), p16(2), p16(16);
-  b.insert(b.end(), {'d', 'a', 't', 'a'});
-  p32(data);
-  for (float v : s) p16((uint16_t)(int16_t)std::lround(clampf(v, -1, 1) * 32767));
-  return b;
-}
-
-// Wind in the grass with birds calling; every event wraps round the loop, so the seam is silent.
-static void ambient(std::vector<float> &L, std::vector<float> &R, int n, wg_rng &r) {
-  int pad = RATE / 2;  // the tail past the loop end is cross-faded over the head
-  float lp1 = 0, lp2 = 0, hp = 0;
-  std::vector<float> wind(n + pad);
+// Wind: a low rumble, a band of air rushing whose pitch rises with each gust, and leaves
+// rustling in the strong gusts. The tail past the loop end is cross-faded over the head.
+static void wind(std::vector<float> &L, std::vector<float> &R, int n, wg_rng &r) {
+  int pad = RATE / 2;
+  float ph[5];
+  for (float &p : ph) p = rng_range(r, 0, TWO_PI);
+  float lp1 = 0, lp2 = 0, flutter = 0;
+  biquad body, rustle = highpass(1800, 0.6f), rustle_top = lowpass(7000);
+  std::vector<float> wl(n + pad), wr(n + pad);
   for (int i = 0; i < n + pad; i++) {
-    float t = (float)(i % n) / n;
-    float gust = 0.55f + 0.3f * std::sin(TWO_PI * t * 2) + 0.15f * std::sin(TWO_PI * t * 5 + 1.3f);
+    float g = gust((float)(i % n) / n, ph);
+    if (i % 64 == 0) {
+      biquad b = bandpass(260 + 380 * g, 0.8f);
+      b.x1 = body.x1, b.x2 = body.x2, b.y1 = body.y1, b.y2 = body.y2;
+      body = b;
+    }
     float x = white(r);
-    float k = 0.02f + 0.03f * gust;
-    lp1 += k * (x - lp1);
-    lp2 += k * (lp1 - lp2);
-    hp += 0.2f * (x - hp);
-    wind[i] = (lp2 * 3.2f + (x - hp) * 0.02f * gust) * gust;
+    lp1 += 0.03f * (x - lp1);
+    lp2 += 0.03f * (lp1 - lp2);
+    // leaves: a faint hiss that comes and goes in flurries
+    flutter += 0.002f * (white(r) - flutter);
+    float flurry = clampf(flutter * 30, 0, 1);
+    float leaves = rustle_top.run(rustle.run(white(r))) * flurry * flurry;
+    float v = g * (lp2 * 2.4f + body.run(x) * 0.35f) + g * g * leaves * 0.06f;
+    wl[i] = v;
+    wr[i] = g * lp2 * 2.4f * 0.9f + (v - g * lp2 * 2.4f) * (0.7f + 0.3f * std::sin(TWO_PI * i / n * 3));
   }
   for (int i = 0; i < n; i++) {
-    float v = wind[i];
-    if (i < pad) v = mixf(wind[n + i], v, (float)i / pad);  // sample n continues sample n - 1
-    L[i] = v * 0.9f, R[i] = v * (0.8f + 0.1f * std::sin(TWO_PI * i / n));
+    float l = wl[i], rr = wr[i];
+    if (i < pad) {  // sample n continues sample n - 1
+      l = mixf(wl[n + i], l, (float)i / pad);
+      rr = mixf(wr[n + i], rr, (float)i / pad);
+    }
+    L[i] = l, R[i] = rr;
   }
-  int calls = (int)(n / (float)RATE / 1.6f) + 1;
-  for (int c = 0; c < calls; c++) {
-    int start = rng_int(r, n);
-    float pan = rng_range(r, 0.15f, 0.85f), amp = rng_range(r, 0.04f, 0.12f);
-    float base = rng_range(r, 2600, 4600);
-    int notes = 2 + rng_int(r, 5);
-    int at = start;
-    for (int k = 0; k < notes; k++) {
-      int len = (int)(rng_range(r, 0.05f, 0.13f) * RATE);
-      float f0 = base * rng_range(r, 0.85f, 1.15f), f1 = f0 * rng_range(r, 0.8f, 1.4f), ph = 0;
-      for (int i = 0; i < len; i++) {
-        float t = (float)i / len;
-        float f = mixf(f0, f1, t) * (1 + 0.03f * std::sin(TWO_PI * 38 * i / RATE));
-        ph += TWO_PI * f / RATE;
-        float env = std::sin(3.14159f * t);
-        float v = amp * env * env * (std::sin(ph) + 0.2f * std::sin(2 * ph));
-        int j = (at + i) % n;
-        L[j] += v * (1 - pan), R[j] += v * pan;
+}
+
+// One whistled note of a bird: a glide from f0 to f1 with a little vibrato and its octave,
+// wrapping round the loop.
+static void note(std::vector<float> &L, std::vector<float> &R, int n, int at, float secs, float f0, float f1,
+                 float amp, float pan, float vib_hz, float vib) {
+  int len = (int)(secs * RATE);
+  float ph = 0;
+  for (int i = 0; i < len; i++) {
+    float t = (float)i / len;
+    float f = mixf(f0, f1, t * t * (3 - 2 * t)) * (1 + vib * std::sin(TWO_PI * vib_hz * i / RATE));
+    ph += TWO_PI * f / RATE;
+    float env = std::sin(3.14159f * std::pow(t, 0.7f));
+    float octave = 2 * f < RATE * 0.45f ? 0.15f * std::sin(2 * ph) : 0;  // none above the top of the band
+    float v = amp * env * env * (std::sin(ph) + octave);
+    int j = (at + i) % n;
+    L[j] += v * (1 - pan), R[j] += v * pan;
+  }
+}
+
+// Three kinds of bird: a two-note call repeated ("tee-chu tee-chu"), a trill of quick falling
+// chirps that runs down the scale, and a slow fluting phrase.
+static void bird(std::vector<float> &L, std::vector<float> &R, int n, wg_rng &r) {
+  int at = rng_int(r, n);
+  float pan = rng_range(r, 0.1f, 0.9f), amp = rng_range(r, 0.06f, 0.17f);
+  switch (rng_int(r, 3)) {
+    case 0: {
+      float hi = rng_range(r, 5200, 6400), lo = hi * rng_range(r, 0.62f, 0.72f);
+      for (int k = 2 + rng_int(r, 3); k > 0; k--) {
+        note(L, R, n, at, 0.075f, hi, hi * 0.94f, amp, pan, 0, 0);
+        at += (int)(0.11f * RATE);
+        note(L, R, n, at, 0.09f, lo, lo * 0.97f, amp * 0.9f, pan, 0, 0);
+        at += (int)(rng_range(r, 0.15f, 0.2f) * RATE);
       }
-      at += len + (int)(rng_range(r, 0.03f, 0.1f) * RATE);
+      break;
+    }
+    case 1: {
+      float f = rng_range(r, 4800, 6200);
+      for (int k = 8 + rng_int(r, 6); k > 0; k--, f *= 0.965f) {
+        note(L, R, n, at, 0.04f, f, f * 0.72f, amp, pan, 0, 0);
+        at += (int)(0.065f * RATE);
+      }
+      note(L, R, n, at + (int)(0.03f * RATE), 0.16f, f * 1.3f, f * 0.8f, amp * 1.1f, pan, 24, 0.04f);  // the flourish
+      break;
+    }
+    default: {
+      float f = rng_range(r, 1900, 2700);
+      for (int k = 3 + rng_int(r, 3); k > 0; k--) {
+        float next = f * rng_range(r, 0.85f, 1.2f), secs = rng_range(r, 0.14f, 0.3f);
+        note(L, R, n, at, secs, f, next, amp * 1.2f, pan, 6, 0.012f);
+        at += (int)((secs + rng_range(r, 0.04f, 0.12f)) * RATE);
+        f = clampf(next, 1600, 3400);
+      }
     }
   }
+}
+
+static void ambient(std::vector<float> &L, std::vector<float> &R, int n, wg_rng &r) {
+  wind(L, R, n, r);
+  int calls = (int)(n / (float)RATE / 2.2f) + 1;
+  for (int c = 0; c < calls; c++) bird(L, R, n, r);
 }
 
 static bool ogg_bytes(const std::vector<float> &L, const std::vector<float> &R, uint32_t serial,
@@ -203,13 +178,7 @@ static bool ogg_bytes(const std::vector<float> &L, const std::vector<float> &R, 
 }
 
 bool sounds_write(wg_world &w) {
-  const char *names[4] = {"grass", "forest", "gravel", "snow"};
-  for (int g = 0; g < 4; g++)
-    for (int i = 1; i <= w.P->step_sounds; i++) {
-      std::string rel = std::string("sounds/step_") + names[g] + "_" + std::to_string(i) + ".wav";
-      wg_rng r = rng_make(w.seed, rel.c_str());
-      if (!wg_save_bytes(w, rel, wav_bytes(footstep((ground)g, r)))) return false;
-    }
+  if (!steps_write(w)) return false;
   int n = (int)(w.P->ambient_seconds * RATE);
   std::vector<float> L(n), R(n);
   wg_rng r = rng_make(w.seed, "ambient");

@@ -1,0 +1,34 @@
+// Ambience and footsteps: the ambient loop of the world, and a step of the ground underfoot at
+// the walking pace.
+#include "app/app.h"
+#include "core/file.h"
+#include "core/params.h"
+#include "core/util.h"
+#include "render/camera.h"
+#include "sound/sound.h"
+#include "world/brush.h"
+#include <SDL.h>
+
+static uint32_t next_step; // tick count before which no step sounds
+
+void snd_ambient_start(void) {
+  if (!s_ambient_loop[0]) return;
+  char path[sizeof g_root + PARAM_STRING_SIZE + 1];
+  usnprintf(path, sizeof path, "%s/%s", g_root, s_ambient_loop);
+  snd_play(path, 1, 0.7f); // never stopped
+}
+
+void footsteps_update_at(uint32_t now) {
+  brush *b = objmap_get_brush(g_cam.pos[0], g_cam.pos[2]);
+  if (!b->footsteps[0]) return;
+  if (g_in_forward == 0 && g_in_strafe == 0) return;
+  if (g_jump_offset >= 0.01f) return; // no steps in the air
+  if (next_step >= now) return;
+  if (!snd_def_get(b->footsteps)) snd_def_load(b->footsteps);
+  snd_event_start(b->footsteps, 0, nullptr);
+  next_step = now + (uint32_t)step_period();
+}
+
+void footsteps_update(void) { footsteps_update_at(SDL_GetTicks()); }
+
+void footsteps_reset(void) { next_step = 0; }

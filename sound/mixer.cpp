@@ -1,0 +1,69 @@
+// Sound device: opening the mixer, the cache of decoded files, and playback on a free channel.
+#include "core/strmap.h"
+#include "core/util.h"
+#include "sound/sound.h"
+#include <SDL.h>
+#include <SDL_mixer.h>
+
+static int initialised;
+static strmap *cache; // path as played -> Mix_Chunk; chunks are never freed
+
+int snd_init(void) {
+  if (initialised) return 0;
+  if (!(Mix_Init(MIX_INIT_OGG) & MIX_INIT_OGG)) {
+    uwarn("Mix_Init: %s", SDL_GetError());
+    return -1;
+  }
+  if (Mix_OpenAudio(22050, AUDIO_S16LSB, 2, 512) != 0) {
+    uwarn("failed to open audio device: %s", SDL_GetError());
+    return -1;
+  }
+  int freq = 0, channels = 0;
+  Uint16 format = 0;
+  if (Mix_QuerySpec(&freq, &format, &channels) < 1) {
+    uwarn("%s", SDL_GetError());
+    return -1;
+  }
+  Mix_AllocateChannels(SND_NCHANNELS);
+  cache = sm_create();
+  initialised = 1;
+  uinfo("audio initialized: %dHz, channels %d", freq, channels);
+  return 0;
+}
+
+int snd_ready(void) { return initialised; }
+
+Mix_Chunk *snd_load(const char *path) {
+  // an unopenable file keeps SDL's own "Couldn't open ..." as the message
+  SDL_RWops *rw = SDL_RWFromFile(path, "rb");
+  Mix_Chunk *chunk = rw ? Mix_LoadWAV_RW(rw, 1) : nullptr;
+  if (!chunk) uerror("Mix_LoadWAV: %s", SDL_GetError());
+  sm_set(cache, path, (uintptr_t)chunk);
+  uinfo("%s loaded", path);
+  return chunk;
+}
+
+Mix_Chunk *snd_chunk(const char *path) {
+  if (!initialised) return nullptr;
+  Mix_Chunk *chunk = (Mix_Chunk *)sm_get(cache, path);
+  return chunk ? chunk : snd_load(path);
+}
+
+int snd_play(const char *path, int loop, float volume) {
+  if (!(volume >= 0)) volume = 0; // NaN too
+  if (volume > 1) volume = 1;
+  if (!initialised) {
+    // no device: every play is refused, and the game goes on silently
+    uwarn("no audio device for %s", path);
+    return -1;
+  }
+  Mix_Chunk *chunk = snd_chunk(path);
+  Mix_VolumeChunk(chunk, (int)(volume * MIX_MAX_VOLUME));
+  int channel = Mix_PlayChannelTimed(-1, chunk, loop ? -1 : 0, -1);
+  if (channel == -1) {
+    uwarn("%s", Mix_GetError());
+    return -1;
+  }
+  snd_channel_started(channel);
+  return channel;
+}

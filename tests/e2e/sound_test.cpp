@@ -1,0 +1,160 @@
+// Sound heard from outside: SDL's disk driver records the mix, in which the ambient loop plays
+// alone while the player stands and footsteps join it at the walking pace; the sounds the
+// world names load; a bad footstep definition ends the game at the first step.
+#include "fixture.h"
+#include "proc.h"
+
+#include <cmath>
+#include <filesystem>
+#include <regex>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+using sound = game_test;
+
+// One second of a 441 Hz sine (a whole number of periods, so it loops seamlessly), 16-bit mono.
+std::string hum_wav(int amplitude) {
+  std::string b = "RIFF";
+  auto u32 = [&](uint32_t v) { for (int i = 0; i < 4; i++) b += (char)(v >> 8 * i); };
+  auto u16 = [&](uint16_t v) { b += (char)v, b += (char)(v >> 8); };
+  u32(36 + 44100);
+  b += "WAVEfmt ";
+  u32(16), u16(1), u16(1), u32(22050), u32(44100), u16(2), u16(16);
+  b += "data";
+  u32(44100);
+  for (int i = 0; i < 22050; i++) u16((uint16_t)(int16_t)std::lround(amplitude * std::sin(2 * M_PI * 441 * i / 22050)));
+  return b;
+}
+
+long long frames_written(const std::string &raw) {
+  std::error_code ec;
+  uintmax_t n = fs::file_size(raw, ec);
+  return ec ? 0 : (long long)(n / 4); // 16-bit stereo
+}
+
+// RMS of the left channel in windows of 500 frames (ten periods of the hum), from frame a to b.
+std::vector<double> window_rms(const std::string &pcm, long long a, long long b) {
+  std::vector<double> out;
+  const int16_t *s = (const int16_t *)pcm.data();
+  b = std::min(b, (long long)(pcm.size() / 4));
+  for (long long w = std::max(a, 0LL); w + 500 <= b; w += 500) {
+    double sum = 0;
+    for (long long i = w; i < w + 500; i++) sum += (double)s[2 * i] * s[2 * i];
+    out.push_back(std::sqrt(sum / 500));
+  }
+  return out;
+}
+
+// Steps in a stretch: windows at least twice as loud as the hum, 350 ms apart at least.
+std::vector<double> step_onsets(const std::vector<double> &rms, double hum) {
+  std::vector<double> at;
+  for (size_t i = 0; i < rms.size(); i++) {
+    double t = i * 500 / 22050.0;
+    if (rms[i] > 2 * hum && (at.empty() || t - at.back() > 0.35)) at.push_back(t);
+  }
+  return at;
+}
+
+// The ambient loop is replaced by a steady hum, so that whatever else sounds stands out.
+TEST_F(sound, disk_output_has_steps_at_the_walking_pace_and_only_the_ambient_when_standing) {
+  if (!game_has_world()) GTEST_SKIP() << "no generated world";
+  const int amplitude = 2400;
+  ASSERT_TRUE(file_write(g.dir + "/data/hum.wav", hum_wav(amplitude)));
+  game_param(&g, "s_ambient_loop hum.wav");
+  std::string raw = g.dir + "/audio.raw";
+  g.env = {"SDL_AUDIODRIVER=disk", "SDL_DISKAUDIOFILE=" + raw};
+  start_running();
+  ASSERT_TRUE(game_click(&g, 400, 240)); // takes the mouse (a held button may walk a step)
+  proc_sleep_ms(1000);
+  long long stand0 = frames_written(raw);
+  proc_sleep_ms(2500);
+  long long walk0 = frames_written(raw);
+  long long t0 = proc_now_ms();
+  ASSERT_TRUE(game_click(&g, 400, 240, 1, 4000));
+  double walk_secs = (proc_now_ms() - t0) / 1000.0;
+  long long walk1 = frames_written(raw);
+  proc_sleep_ms(1500);
+  long long stand1 = frames_written(raw);
+  ASSERT_TRUE(game_key(&g, "Escape"));
+  expect_clean_exit();
+
+  std::string out = game_stdout(&g);
+  EXPECT_NE(out.find("snd_init: audio initialized: 22050Hz, channels 2\n"), std::string::npos) << out;
+  EXPECT_NE(out.find("snd_load: data/hum.wav loaded\n"), std::string::npos) << out;
+  EXPECT_TRUE(std::regex_search(out, std::regex("\nsnd_load: data/sounds/step_[a-z]+_[0-9]+\\.wav loaded\n"))) << out;
+
+  std::string pcm = file_read(raw);
+  ASSERT_GT(walk0 - stand0, 22050) << "the disk driver wrote under a second in 2.5 s";
+  // The loop plays at chunk volume 89: a sine of amplitude * 89 / 128.
+  double hum = amplitude * 89.0 / 128 / std::sqrt(2.0);
+  std::vector<double> still = window_rms(pcm, stand0, walk0);
+  // after the walk, once the last step has rung out (0.6 s)
+  std::vector<double> after = window_rms(pcm, walk1 + 13230, stand1);
+  still.insert(still.end(), after.begin(), after.end());
+  ASSERT_GT(still.size(), 50u);
+  for (size_t i = 0; i < still.size(); i++) ASSERT_NEAR(still[i], hum, hum * 0.03) << "window " << i << " of standing";
+
+  // Walking: the stretch written while the button was held, and the last step's tail.
+  std::vector<double> walk = window_rms(pcm, walk0, walk1 + 6615);
+  std::vector<double> at = step_onsets(walk, hum);
+  std::string when;
+  for (double t : at) when += " " + std::to_string(t).substr(0, 5);
+  printf("note: %zu steps in %.2f s of walking (%.2f s written) at%s\n", at.size(), walk_secs,
+         (walk1 - walk0) / 22050.0, when.c_str());
+  // a step every 600 ms of full input, later when the machine runs slow; the first at once
+  EXPECT_GE(at.size(), (size_t)(walk_secs / 1.0)) << when;
+  EXPECT_LE(at.size(), (size_t)(walk_secs / 0.6) + 1) << when;
+  if (at.size() >= 3) {
+    std::vector<double> gaps;
+    for (size_t i = 1; i < at.size(); i++) gaps.push_back(at[i] - at[i - 1]);
+    std::sort(gaps.begin(), gaps.end());
+    double median = gaps[gaps.size() / 2];
+    EXPECT_GT(median, 0.5) << when;
+    EXPECT_LT(median, 1.0) << when;
+  }
+}
+
+TEST_F(sound, dummy_driver_plays_the_worlds_ambient_and_steps) {
+  if (!game_has_world()) GTEST_SKIP() << "no generated world";
+  start_running();
+  ASSERT_TRUE(game_click(&g, 400, 240));
+  ASSERT_TRUE(game_click(&g, 400, 240, 1, 1500));
+  EXPECT_TRUE(game_wait_output(&g, ".wav loaded\n", 3000)) << game_stdout(&g);
+  ASSERT_TRUE(game_key(&g, "Escape"));
+  expect_clean_exit();
+  std::string out = game_stdout(&g);
+  EXPECT_NE(out.find("snd_init: audio initialized: 22050Hz, channels 2\nsnd_load: data/sounds/ambient.ogg loaded\n"),
+            std::string::npos)
+      << out;
+  EXPECT_TRUE(std::regex_search(out, std::regex("\nsnd_load: data/sounds/step_grass_[0-9]+\\.wav loaded\n"))) << out;
+  EXPECT_EQ(game_stderr(&g).find("warning"), std::string::npos) << game_stderr(&g);
+}
+
+// The footstep definition is read at the first step on its ground, and a bad one ends the game there.
+TEST_F(sound, malformed_step_definition_is_fatal_at_the_first_step) {
+  if (!game_has_world()) GTEST_SKIP() << "no generated world";
+  // the world's sounds/ is shared: this run gets a folder of links with one file of its own
+  std::string sounds = g.dir + "/data/sounds";
+  std::string shared = fs::read_symlink(sounds).string();
+  fs::remove(sounds);
+  fs::create_directory(sounds);
+  for (const fs::directory_entry &e : fs::directory_iterator(shared))
+    fs::create_symlink(e.path(), sounds + "/" + e.path().filename().string());
+  fs::remove(sounds + "/steps_grass.def");
+  ASSERT_TRUE(file_write(sounds + "/steps_grass.def", "sound1 sounds/step_grass_1.wav\nvolume loud\n"));
+  start_running();
+  EXPECT_TRUE(game_running(&g)); // nothing read it yet
+  ASSERT_TRUE(game_click(&g, 400, 240));
+  game_click(&g, 400, 240, 1, 1500);
+  xw_id box = error_box_wait(E2E_BOX_MS);
+  ASSERT_NE(box, 0u) << game_report(&g);
+  EXPECT_TRUE(error_box_close(box));
+  ASSERT_TRUE(game_wait_exit(&g, E2E_EXIT_MS));
+  EXPECT_EQ(g.exit_code, 1);
+  EXPECT_TRUE(std::regex_search(game_stderr(&g), std::regex("(^|\n)error: cfg_get_vec2#[0-9]+: volume type error\n")))
+      << game_stderr(&g);
+}
+
+} // namespace
