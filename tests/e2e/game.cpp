@@ -176,6 +176,10 @@ bool game_click(game *g, int x, int y, int button, int hold_ms) {
     return false;
   if (proc_run({"xdotool", "mousedown", b}, 5000) != 0) return false;
   proc_sleep_ms(hold_ms);
+  // The game reads the held button in its update step; on a loaded machine a step can come
+  // long after the press, so a left click is held until the game has taken the mouse.
+  for (long long end = proc_now_ms() + 10000; button == 1 && !xw_pointer_grabbed() && proc_now_ms() < end;)
+    proc_sleep_ms(20);
   return proc_run({"xdotool", "mouseup", b}, 5000) == 0;
 }
 
