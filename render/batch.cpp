@@ -112,9 +112,15 @@ void b_prepare(batch *b) {
   b->nv_drawn = nv;
   b->ni_drawn = ni;
   b->prepared = 1;
+  // left bound, the buffers would turn the client-side arrays of a later pass (rain, snow) into
+  // offsets into them
+  glBindBuffer(GL_ARRAY_BUFFER, 0);
+  if (ni > 0) glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
 }
 
-void b_draw(batch *b) {
+void b_draw(batch *b) { b_draw_part(b, UINT32_MAX); }
+
+void b_draw_part(batch *b, uint32_t nidx) {
   if (!b->prepared) uerror("unprepared batch %s", b_is_empty(b) ? "(empty)" : "");
   glEnableClientState(GL_VERTEX_ARRAY);
   glBindBuffer(GL_ARRAY_BUFFER, b->vbo_v);
@@ -132,7 +138,7 @@ void b_draw(batch *b) {
   }
   if (b->ibo) {
     glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, b->ibo);
-    glDrawRangeElements(b->prim_type, 0, b->nv_drawn, b->ni_drawn, GL_UNSIGNED_INT, nullptr);
+    glDrawRangeElements(b->prim_type, 0, b->nv_drawn, nidx < b->ni_drawn ? nidx : b->ni_drawn, GL_UNSIGNED_INT, nullptr);
     glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
   } else {
     glDrawArrays(b->prim_type, 0, b->nv_drawn);
