@@ -118,9 +118,9 @@ void b_prepare(batch *b) {
   if (ni > 0) glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
 }
 
-void b_draw(batch *b) { b_draw_part(b, UINT32_MAX); }
+void b_draw(batch *b) { b_draw_range(b, 0, UINT32_MAX); }
 
-void b_draw_part(batch *b, uint32_t nidx) {
+void b_draw_range(batch *b, uint32_t first, uint32_t nidx) {
   if (!b->prepared) uerror("unprepared batch %s", b_is_empty(b) ? "(empty)" : "");
   glEnableClientState(GL_VERTEX_ARRAY);
   glBindBuffer(GL_ARRAY_BUFFER, b->vbo_v);
@@ -138,7 +138,9 @@ void b_draw_part(batch *b, uint32_t nidx) {
   }
   if (b->ibo) {
     glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, b->ibo);
-    glDrawRangeElements(b->prim_type, 0, b->nv_drawn, nidx < b->ni_drawn ? nidx : b->ni_drawn, GL_UNSIGNED_INT, nullptr);
+    if (first > b->ni_drawn) first = b->ni_drawn;
+    if (nidx > b->ni_drawn - first) nidx = b->ni_drawn - first;
+    glDrawRangeElements(b->prim_type, 0, b->nv_drawn, nidx, GL_UNSIGNED_INT, (const void *)(uintptr_t)(first * 4));
     glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
   } else {
     glDrawArrays(b->prim_type, 0, b->nv_drawn);

@@ -15,6 +15,7 @@
 #include "world/terrain.h"
 #include <GL/glew.h>
 #include <SDL.h>
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -71,32 +72,57 @@ void grass_clump(grass_pair *pair, float count, float x, float z, float radius, 
   }
 }
 
-// Rewrites the index list tuft by tuft in falling rank and counts the tufts per rank step.
-static void order_by_rank(grass_pair *q) {
+// Rewrites the index list tuft by tuft, block by block and in falling rank inside a block, and
+// fills the blocks' boxes and rank counts. Tufts of a clump that strayed past the patch edge
+// belong to the edge block.
+static void order_tufts(grass_pair *q, float x0, float z0, float size) {
   batch *b = q->b;
-  uint32_t nt = b->idx.count / 12, count[GRASS_THIN_STEPS] = {};
-  auto step = [b](uint32_t t) {
-    int k = (int)(b->n.items[t * 24 + 2] * GRASS_THIN_STEPS);
-    return k < 0 ? 0 : k >= GRASS_THIN_STEPS ? GRASS_THIN_STEPS - 1 : k;
+  const float *n = b->n.items, *v = b->v.items;
+  uint32_t nt = b->idx.count / 12;
+  enum { NKEYS = GRASS_NBLOCKS * GRASS_THIN_STEPS };
+  uint32_t count[NKEYS] = {}, next[NKEYS];
+  auto cell = [size](float p) {
+    int i = (int)(p / size * GRASS_BLOCKS);
+    return i < 0 ? 0 : i >= GRASS_BLOCKS ? GRASS_BLOCKS - 1 : i;
   };
-  for (uint32_t t = 0; t < nt; t++) count[step(t)]++;
-  q->nrank[GRASS_THIN_STEPS] = 0;
-  for (int k = GRASS_THIN_STEPS - 1; k >= 0; k--) q->nrank[k] = q->nrank[k + 1] + count[k];
-  uint32_t next[GRASS_THIN_STEPS];
-  for (int k = 0; k < GRASS_THIN_STEPS; k++) next[k] = q->nrank[k + 1]; // step k starts after the higher ones
+  auto key = [&](uint32_t t) {
+    const float *f = &n[t * 24];
+    int k = (int)(f[2] * GRASS_THIN_STEPS);
+    k = k < 0 ? 0 : k >= GRASS_THIN_STEPS ? GRASS_THIN_STEPS - 1 : k;
+    int blk = cell(f[1] - z0) * GRASS_BLOCKS + cell(f[0] - x0);
+    return blk * GRASS_THIN_STEPS + (GRASS_THIN_STEPS - 1 - k);
+  };
+  for (uint32_t t = 0; t < nt; t++) count[key(t)]++;
+  uint32_t at = 0;
+  for (int k = 0; k < NKEYS; k++) next[k] = at, at += count[k];
+  for (int blk = 0; blk < GRASS_NBLOCKS; blk++) {
+    grass_block &g = q->blocks[blk];
+    const uint32_t *c = &count[blk * GRASS_THIN_STEPS];
+    g.first = next[blk * GRASS_THIN_STEPS];
+    g.nrank[GRASS_THIN_STEPS] = 0;
+    for (int k = GRASS_THIN_STEPS - 1; k >= 0; k--) g.nrank[k] = g.nrank[k + 1] + c[GRASS_THIN_STEPS - 1 - k];
+    g.box = aabb{{INFINITY, INFINITY, INFINITY}, {-INFINITY, -INFINITY, -INFINITY}};
+  }
   static const uint32_t quad[12] = {0, 1, 2, 2, 1, 3, 4, 5, 6, 6, 5, 7};
   for (uint32_t t = 0; t < nt; t++) {
-    uint32_t *dst = &b->idx.items[12 * next[step(t)]++];
+    uint32_t k = key(t);
+    uint32_t *dst = &b->idx.items[12 * next[k]++];
     for (int i = 0; i < 12; i++) dst[i] = 8 * t + quad[i];
+    aabb &box = q->blocks[k / GRASS_THIN_STEPS].box;
+    for (const float *p = &v[t * 24]; p < &v[t * 24 + 24]; p += 3)
+      for (int a = 0; a < 3; a++) {
+        box.min[a] = fminf(box.min[a], p[a]);
+        box.max[a] = fmaxf(box.max[a], p[a]);
+      }
   }
 }
 
-uint32_t grass_tufts_at(const grass_pair *q, float d) {
+uint32_t grass_tufts_at(const grass_block *g, float d) {
   // a tuft of rank h stands up to NEAR + h * (FAR - NEAR): at d, only ranks above that are left
   float h = (d - GRASS_THIN_NEAR) / (GRASS_THIN_FAR - GRASS_THIN_NEAR);
-  if (!(h > 0)) return q->nrank[0];
+  if (!(h > 0)) return g->nrank[0];
   if (h >= 1) return 0;
-  return q->nrank[(int)(h * GRASS_THIN_STEPS)];
+  return g->nrank[(int)(h * GRASS_THIN_STEPS)];
 }
 
 grass_pair *grass_patch_batch(grass_patch *p, texture *tex) {
@@ -138,7 +164,7 @@ grass_patch *grass_patch_build(float x0, float z0, float size, terrain *tn) {
   patch_fill(p, x0, z0, size, tn);
   for (uint32_t i = 0; i < p->pairs.count;) {
     batch *b = p->pairs[i].b;
-    order_by_rank(&p->pairs[i]);
+    order_tufts(&p->pairs[i], x0, z0, size);
     b_prepare(b);
     if (!b_is_empty(b)) {
       i++;
@@ -247,10 +273,20 @@ static float box_distance(const aabb *box, float x, float z) {
   return sqrtf(dx * dx + dz * dz);
 }
 
+// Blocks that passed the view test in this frame, drawn near to far so that the nearest grass
+// hides what lies behind it before its fragments are shaded. Storage kept from frame to frame.
+struct grass_visible {
+  float d;
+  grass_pair *q;
+  const grass_block *g;
+  uint32_t n;
+};
+static uarray<grass_visible> visible;
+
 void grass_draw(void) {
   grass_field *f = g_grass;
   glUseProgram(f && f->program ? f->program->id : 0);
-  uint32_t total = 0;
+  visible.count = 0;
   if (f)
     for (grass_patch *p : f->patches) {
       if (!p) continue;
@@ -258,12 +294,20 @@ void grass_draw(void) {
         aabb box;
         b_get_box(q.b, &box);
         if (frustum_test_box(&box, g_frustum) == FRUSTUM_OUTSIDE) continue;
-        uint32_t n = grass_tufts_at(&q, box_distance(&box, g_cam.pos[0], g_cam.pos[2]));
-        if (n == 0) continue; // every tuft of it has thinned away at this distance
-        glBindTexture(GL_TEXTURE_2D, q.tex->id);
-        b_draw_part(q.b, 12 * n);
-        total += 4 * n;
+        for (const grass_block &g : q.blocks) {
+          if (g.nrank[0] == 0 || frustum_test_box(&g.box, g_frustum) == FRUSTUM_OUTSIDE) continue;
+          float d = box_distance(&g.box, g_cam.pos[0], g_cam.pos[2]);
+          uint32_t n = grass_tufts_at(&g, d);
+          if (n > 0) ua_push(visible, grass_visible{d, &q, &g, n}); // else every tuft of it has thinned away
+        }
       }
     }
+  std::sort(visible.begin(), visible.end(), [](const grass_visible &a, const grass_visible &b) { return a.d < b.d; });
+  uint32_t total = 0, bound = 0;
+  for (const grass_visible &v : visible) {
+    if (v.q->tex->id != bound) glBindTexture(GL_TEXTURE_2D, bound = v.q->tex->id);
+    b_draw_range(v.q->b, 12 * v.g->first, 12 * v.n);
+    total += 4 * v.n;
+  }
   r.grass_ntris = total;
 }

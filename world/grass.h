@@ -3,6 +3,7 @@
 #pragma once
 #include <cstdint>
 #include "core/array.h"
+#include "render/frustum.h"
 
 struct batch;
 struct texture;
@@ -20,12 +21,20 @@ enum { GRASS_PATCH_SIZE = 40, GRASS_THIN_STEPS = 16 };
 #define GRASS_THIN_RAMP 3.0f
 
 // The tufts of one patch that use one texture. Every tuft carries its foot (x, z) and its
-// thinning rank in the batch's normal array; its triangles are ordered by falling rank, so a
-// far patch draws only the leading tufts that still stand at its distance.
+// thinning rank in the batch's normal array. The index list holds the tufts block by block
+// (GRASS_BLOCKS x GRASS_BLOCKS squares of the patch, row by row), each block in falling rank:
+// a block outside the view is skipped, and a far one draws only its leading tufts, the ones
+// that still stand at its distance.
+enum { GRASS_BLOCKS = 4, GRASS_NBLOCKS = GRASS_BLOCKS * GRASS_BLOCKS };
+struct grass_block {
+  aabb box;                             // of its tufts' vertices
+  uint32_t first;                       // first tuft in the index list
+  uint32_t nrank[GRASS_THIN_STEPS + 1]; // tufts whose rank is at least k / GRASS_THIN_STEPS
+};
 struct grass_pair {
   texture *tex;
-  batch *b;                               // owned by the patch
-  uint32_t nrank[GRASS_THIN_STEPS + 1];   // tufts whose rank is at least k / GRASS_THIN_STEPS
+  batch *b; // owned by the patch
+  grass_block blocks[GRASS_NBLOCKS];
 };
 struct grass_patch {
   uarray<grass_pair> pairs; // in the order their textures were first met
@@ -64,7 +73,7 @@ void grass_clump(grass_pair *pair, float count, float x, float z, float radius, 
 void grass_field_move(grass_field *f, int32_t col, int32_t row);
 // Thinning rank of a tuft standing at (x, z), in [0, 1); no random draw is made.
 float grass_thin_rank(float x, float z);
-// Tufts of the pair standing anywhere at horizontal distance d or more from the camera.
-uint32_t grass_tufts_at(const grass_pair *q, float d);
+// Tufts of the block standing anywhere at horizontal distance d or more from the camera.
+uint32_t grass_tufts_at(const grass_block *k, float d);
 // Wind phase in whole degrees after one more step: +2, back to 0 on reaching 360.
 int32_t grass_wind_step(int32_t phase);
