@@ -118,10 +118,19 @@ void b_prepare(batch *b) {
   if (ni > 0) glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
 }
 
-void b_draw(batch *b) { b_draw_range(b, 0, UINT32_MAX); }
+static void draw_prepared(batch *b, uint32_t first, uint32_t nidx);
+
+void b_draw(batch *b) {
+  if (!b->prepared) uerror("unprepared batch %s", b_is_empty(b) ? "(empty)" : "");
+  draw_prepared(b, 0, UINT32_MAX);
+}
 
 void b_draw_range(batch *b, uint32_t first, uint32_t nidx) {
   if (!b->prepared) uerror("unprepared batch %s", b_is_empty(b) ? "(empty)" : "");
+  draw_prepared(b, first, nidx);
+}
+
+static void draw_prepared(batch *b, uint32_t first, uint32_t nidx) {
   glEnableClientState(GL_VERTEX_ARRAY);
   glBindBuffer(GL_ARRAY_BUFFER, b->vbo_v);
   glVertexPointer(3, GL_FLOAT, 0, nullptr);
