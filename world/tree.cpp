@@ -117,17 +117,13 @@ void tree_generate(batch *b, const pg_params *p) {
   b_prepare(b);
 }
 
-static void tree_texture_size(const wobj *o, pg_params *p) {
-  if (!o->tex) uerror("missing texture");
-  p->texw = o->tex->w;
-  p->texh = o->tex->h;
-}
-
 void process_pgparam(void) {
   for (size_t i = 0; i < g_nwobjs; i++) {
     wobj *o = &g_wobjs[i];
     if (!o->is_tree) continue;
-    tree_texture_size(o, &o->pg);
+    if (!o->tex) uerror("missing texture");
+    o->pg.texw = o->tex->w;
+    o->pg.texh = o->tex->h;
     o->pg.batch = b_create();
     tree_generate(o->pg.batch, &o->pg);
   }
@@ -139,7 +135,9 @@ void pg_reload(const char *path, void *arg) {
   batch *nb = nullptr;
   bool ok = utry([&] {
     pg_read(path, &p);
-    tree_texture_size(o, &p);
+    if (!o->tex) uerror("missing texture");
+    p.texw = o->tex->w;
+    p.texh = o->tex->h;
     nb = b_create();
     tree_generate(nb, &p);
   });
