@@ -15,7 +15,6 @@
 #include "world/terrain.h"
 #include <GL/glew.h>
 #include <SDL.h>
-#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -273,20 +272,10 @@ static float box_distance(const aabb *box, float x, float z) {
   return sqrtf(dx * dx + dz * dz);
 }
 
-// Blocks that passed the view test in this frame, drawn near to far so that the nearest grass
-// hides what lies behind it before its fragments are shaded. Storage kept from frame to frame.
-struct grass_visible {
-  float d;
-  grass_pair *q;
-  const grass_block *g;
-  uint32_t n;
-};
-static uarray<grass_visible> visible;
-
 void grass_draw(void) {
   grass_field *f = g_grass;
   glUseProgram(f && f->program ? f->program->id : 0);
-  visible.count = 0;
+  uint32_t total = 0;
   if (f)
     for (grass_patch *p : f->patches) {
       if (!p) continue;
@@ -294,20 +283,17 @@ void grass_draw(void) {
         aabb box;
         b_get_box(q.b, &box);
         if (frustum_test_box(&box, g_frustum) == FRUSTUM_OUTSIDE) continue;
+        bool bound = false;
         for (const grass_block &g : q.blocks) {
           if (g.nrank[0] == 0 || frustum_test_box(&g.box, g_frustum) == FRUSTUM_OUTSIDE) continue;
-          float d = box_distance(&g.box, g_cam.pos[0], g_cam.pos[2]);
-          uint32_t n = grass_tufts_at(&g, d);
-          if (n > 0) ua_push(visible, grass_visible{d, &q, &g, n}); // else every tuft of it has thinned away
+          uint32_t n = grass_tufts_at(&g, box_distance(&g.box, g_cam.pos[0], g_cam.pos[2]));
+          if (n == 0) continue; // every tuft of it has thinned away at this distance
+          if (!bound) glBindTexture(GL_TEXTURE_2D, q.tex->id);
+          bound = true;
+          b_draw_range(q.b, 12 * g.first, 12 * n);
+          total += 4 * n;
         }
       }
     }
-  std::sort(visible.begin(), visible.end(), [](const grass_visible &a, const grass_visible &b) { return a.d < b.d; });
-  uint32_t total = 0, bound = 0;
-  for (const grass_visible &v : visible) {
-    if (v.q->tex->id != bound) glBindTexture(GL_TEXTURE_2D, bound = v.q->tex->id);
-    b_draw_range(v.q->b, 12 * v.g->first, 12 * v.n);
-    total += 4 * v.n;
-  }
   r.grass_ntris = total;
 }
