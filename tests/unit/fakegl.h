@@ -7,6 +7,7 @@
 struct FakeBuffers {
   static inline int live = 0;
   static inline GLuint next = 1;
+  static inline GLuint array_bound = 0, element_bound = 0; // what glBindBuffer left bound
   PFNGLGENBUFFERSPROC gen = __glewGenBuffers;
   PFNGLDELETEBUFFERSPROC del = __glewDeleteBuffers;
   PFNGLBINDBUFFERPROC bind = __glewBindBuffer;
@@ -17,7 +18,7 @@ struct FakeBuffers {
       for (GLsizei i = 0; i < n; i++) ids[i] = next++, live++;
     };
     __glewDeleteBuffers = [](GLsizei n, const GLuint *) { live -= n; };
-    __glewBindBuffer = [](GLenum, GLuint) {};
+    __glewBindBuffer = [](GLenum target, GLuint id) { (target == GL_ARRAY_BUFFER ? array_bound : element_bound) = id; };
     __glewBufferData = [](GLenum, GLsizeiptr, const void *, GLenum) {};
   }
   ~FakeBuffers() {
