@@ -82,8 +82,6 @@ TEST_F(TreeFile, TheFileNamesEveryKeyOrTheLoadEnds) {
       {"br_texture_rect_top", "0.5", "cfg_get_vec2#[0-9]+: br_texture_rect_top type error\n"},
   };
   for (auto &c : cases) EXPECT_EXIT(read({{c[0], c[1]}}), testing::ExitedWithCode(1), std::string("^error: ") + c[2]) << c[0];
-  pg_params q = {};
-  EXPECT_EXIT(pg_read(dir.path("none.pg").c_str(), &q), testing::ExitedWithCode(1), "^error: ufopen#[0-9]+: failed to open .*none.pg\n");
 }
 
 TEST_F(TreeFile, SectionsRunFromTheBottomTowardTheTop) {
@@ -181,6 +179,4 @@ TEST_F(TreeFile, LoadingFailsWithTheExactMessages) {
       },
       testing::ExitedWithCode(1), "^error: process_pgparam#[0-9]+: missing texture\n");
   EXPECT_EXIT(load_tree("file t.png\npg other.pg\n"), testing::ExitedWithCode(1), "^error: ufopen#[0-9]+: failed to open .*other.pg\n");
-  write({{"br_end_angle", ""}});
-  EXPECT_EXIT(load_tree(), testing::ExitedWithCode(1), "^error: cfg_get_string#[0-9]+: br_end_angle doesn't exist\n");
 }
