@@ -87,12 +87,10 @@ void wi_draw(void) {
         wi_add_billboard(w, scratch);
       }
     }
+    if (trees) set_tree(0);
     if (b_nverts(scratch) >= 3) {
-      if (trees) set_tree(0);
       b_prepare(scratch);
       b_draw(scratch);
-    } else if (trees) {
-      set_tree(0);
     }
   }
   // the storage stays for the next frame; the buffers go, as the next reset would drop them anyway
