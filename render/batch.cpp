@@ -112,10 +112,25 @@ void b_prepare(batch *b) {
   b->nv_drawn = nv;
   b->ni_drawn = ni;
   b->prepared = 1;
+  // left bound, the buffers would turn the client-side arrays of a later pass (rain, snow) into
+  // offsets into them
+  glBindBuffer(GL_ARRAY_BUFFER, 0);
+  if (ni > 0) glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
 }
+
+static void draw_prepared(batch *b, uint32_t first, uint32_t nidx);
 
 void b_draw(batch *b) {
   if (!b->prepared) uerror("unprepared batch %s", b_is_empty(b) ? "(empty)" : "");
+  draw_prepared(b, 0, UINT32_MAX);
+}
+
+void b_draw_range(batch *b, uint32_t first, uint32_t nidx) {
+  if (!b->prepared) uerror("unprepared batch %s", b_is_empty(b) ? "(empty)" : "");
+  draw_prepared(b, first, nidx);
+}
+
+static void draw_prepared(batch *b, uint32_t first, uint32_t nidx) {
   glEnableClientState(GL_VERTEX_ARRAY);
   glBindBuffer(GL_ARRAY_BUFFER, b->vbo_v);
   glVertexPointer(3, GL_FLOAT, 0, nullptr);
@@ -132,7 +147,9 @@ void b_draw(batch *b) {
   }
   if (b->ibo) {
     glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, b->ibo);
-    glDrawRangeElements(b->prim_type, 0, b->nv_drawn, b->ni_drawn, GL_UNSIGNED_INT, nullptr);
+    if (first > b->ni_drawn) first = b->ni_drawn;
+    if (nidx > b->ni_drawn - first) nidx = b->ni_drawn - first;
+    glDrawRangeElements(b->prim_type, 0, b->nv_drawn, nidx, GL_UNSIGNED_INT, (const void *)(uintptr_t)(first * 4));
     glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
   } else {
     glDrawArrays(b->prim_type, 0, b->nv_drawn);

@@ -30,9 +30,11 @@ void b_add_triangle(batch *b, uint32_t i0, uint32_t i1, uint32_t i2);
 void b_get_box(batch *b, aabb *out);
 // Scales the batch about the origin to a unit diagonal; a batch without extent is left as it is.
 void b_normalize(batch *b);
-// Uploads to buffer objects; an empty or already prepared batch is left alone.
+// Uploads to buffer objects and unbinds them; an empty or already prepared batch is left alone.
 void b_prepare(batch *b);
 void b_draw(batch *b);
+// b_draw of nidx indices from index first on, within those uploaded (a batch with indices).
+void b_draw_range(batch *b, uint32_t first, uint32_t nidx);
 // Two crossed unit quads standing on y = 0, placed by m, textured from rect (x0, y0, x1, y1)
 // in texel units of tex (only its w and h are read).
 void bgen_xpoly(const texture *tex, const float m[16], batch *b, const float rect[4]);

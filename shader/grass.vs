@@ -1,33 +1,44 @@
-// Grass: tufts bend along the wind and thin out toward the edge of the grass field; shading and
-// fog are worked out per vertex, as the small overlapping cards make fragments the cost.
+// Grass: tufts bend along the wind about their foot and thin out toward the edge of the grass
+// field; shading and fog are worked out per vertex, as the small overlapping cards make
+// fragments the cost.
 #version 120
 
 uniform vec3 campos; // camera position, world units
 uniform vec3 wdir;   // wind direction, horizontal unit vector
 uniform float wstr;  // gust strength, within +-0.04
 
-varying float v_fade;  // 1 near the camera, 0 at the far edge of the field
+// Every vertex of a tuft carries the tuft's foot (x, z) and its thinning rank in [0, 1) as its
+// normal (gl_Normal = foot x, foot z, rank).
 varying float v_shade; // darker at the foot, where the tufts shade each other
 varying float v_fog;   // linear fog factor: 1 clear, 0 all fog
 
-// The field reaches at least 40 units from the camera in every direction; fade before that
-// so that patches built and dropped at a boundary never pop.
-const float FADE_START = 22.0;
-const float FADE_END = 38.0;
+// The same numbers as GRASS_THIN_NEAR, GRASS_THIN_FAR and GRASS_THIN_RAMP in world/grass.h: a
+// tuft of rank h stands up to NEAR + h * (FAR - NEAR) from the camera and shrinks to nothing
+// over the last RAMP units. The far end stays inside the 40 units the field reaches on every
+// side, so its border is never seen; a shrunk tuft has no area and costs no fragments.
+const float THIN_NEAR = 10.0;
+const float THIN_FAR = 36.0;
+const float THIN_RAMP = 3.0;
 
 void main()
 {
     vec4 v = gl_Vertex; // tufts are built in world space
+    vec2 foot = gl_Normal.xy;
+    float rank = gl_Normal.z;
     float top = clamp(1.0 - gl_MultiTexCoord0.t, 0.0, 1.0);
-    float d = length(v.xz - campos.xz);
-    v_fade = 1.0 - smoothstep(FADE_START, FADE_END, d);
-    v_shade = 0.75 + 0.25 * top;
 
-    // A per-tuft phase keeps neighbours from bending in lockstep; it varies slowly over
-    // space, so the four corners of one quad agree.
-    float phase = sin(dot(v.xz, vec2(0.37, 0.23)));
-    v.xyz += wdir * (wstr * 9.0 * top * (0.75 + 0.25 * phase));
+    float d = length(foot - campos.xz);
+    float reach = THIN_NEAR + rank * (THIN_FAR - THIN_NEAR);
+    float keep = clamp((reach - d) / THIN_RAMP, 0.0, 1.0);
+    // shrink toward the foot: narrower and lower until the cards are lines on the ground
+    v.xz = foot + (v.xz - foot) * keep;
+    v.y -= (1.0 - keep) * top * 0.8;
 
+    // Each tuft sways at its own phase; the foot (top = 0) stays put.
+    float phase = sin(dot(foot, vec2(0.37, 0.23)) + rank * 6.2832);
+    v.xyz += wdir * (wstr * 9.0 * top * keep * (0.7 + 0.3 * phase));
+
+    v_shade = 0.72 + 0.28 * top;
     vec4 eye = gl_ModelViewMatrix * v;
     v_fog = clamp((gl_Fog.end - length(eye.xyz)) * gl_Fog.scale, 0.0, 1.0);
     gl_TexCoord[0] = gl_MultiTexCoord0;

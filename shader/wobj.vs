@@ -6,6 +6,7 @@ uniform vec3 wdir;          // wind direction, horizontal unit vector
 uniform float wstr;         // gust strength, within +-0.0275
 uniform mat4 camera_matrix; // eye-to-world rotation: columns right, up, -dir
 uniform float cam_height;   // camera y in world units
+uniform float tree;         // 1 while procedural trees draw, 0 for billboard batches
 
 uniform samplerCube cubemap; // unit 1: the environment cube map
 
@@ -17,14 +18,15 @@ void main()
     // Billboards arrive in world space (the model-view is the camera alone); trees arrive in
     // their own space, a unit-diagonal tree standing on the origin that the model-view scales
     // by its height. Crossed quads show their image upright, so the top row has the smaller t:
-    // the foot stays planted while the crown follows the wind. A tree bends with its own height.
-    float scale = length(gl_ModelViewMatrix[0].xyz);
+    // the foot stays planted while the crown follows the wind. A tree bends with its own height,
+    // and its leaf cards flutter a little on top of that, each card at its own phase.
     float top;
     vec4 v = gl_Vertex;
-    if (abs(scale - 1.0) > 0.01) {
+    if (tree > 0.5) {
         top = clamp(v.y, 0.0, 1.0);
         top *= top;
-        v.xyz += wdir * (wstr * 1.5 * top);
+        float flutter = sin(dot(v.xyz, vec3(37.0, 23.0, 31.0)) + wstr * 400.0);
+        v.xyz += wdir * (wstr * (1.5 + 0.5 * flutter) * top);
     } else {
         top = clamp(1.0 - gl_MultiTexCoord0.t, 0.0, 1.0);
         v.xyz += wdir * (wstr * 18.0 * top);

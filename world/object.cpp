@@ -1,9 +1,11 @@
 // Object catalogue: parsing "index" into the fixed table of object records.
 #include "world/object.h"
 #include "core/file.h"
+#include "core/fmon.h"
 #include "core/params.h"
 #include "core/util.h"
 #include "render/texture.h"
+#include "world/tree.h"
 #include <cctype>
 #include <cmath>
 #include <cstdlib>
@@ -90,7 +92,9 @@ static void parse_pg_line(wobj *o, const char *line, size_t nline) {
   free(o->pg.path);
   o->pg.path = (char *)umalloc(n);
   memcpy(o->pg.path, full, n);
+  pg_read(o->pg.path, &o->pg);
   o->is_tree = 1;
+  fmon_register(o->pg.path, pg_reload, o);
 }
 
 static void parse_key_line(wobj *o, const char *line, size_t nline) {

@@ -10,8 +10,8 @@ struct batch;
 enum { WOBJ_MAX = 1024, WOBJ_NAME_SIZE = 128, WOBJ_LINE_SIZE = 1024 };
 enum { WOBJ_MASS = 0, WOBJ_DETAIL = 1, WOBJ_GRASS = 2, WOBJ_UNIQUE = 3 };
 
-// Tree parameters of an object with a "pg" line. The catalogue fills only `path`; the tree
-// builder reads the file at `path` into the other fields and generates `batch`.
+// Tree parameters of an object with a "pg" line, read from the file at `path` by the catalogue;
+// the tree builder generates `batch` from them.
 struct pg_params {
   int32_t texw, texh;
   float tr_height;
@@ -24,7 +24,7 @@ struct pg_params {
   float br_start_angle, br_end_angle;
   float br_leaf_width, br_leaf_height;
   float br_texture_rect_top[2], br_texture_rect_bottom[2];
-  struct batch *batch; // null until the tree is generated; items draw as billboards meanwhile
+  struct batch *batch; // null until the tree is generated
   char *path;   // full path of the parameter file (data root + "/" + the line's value)
 };
 

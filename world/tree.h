@@ -2,8 +2,21 @@
 #pragma once
 
 struct pg_params;
+struct batch;
 
-// Reads the 17 keys of a tree parameter file into pg.
+// Reads the 17 keys of a tree parameter file into pg. A missing or malformed key fails with the
+// configuration reader's own message; pg is written only when every key was read.
 void pg_read(const char *path, pg_params *pg);
 // Generates the geometry of every tree object of the catalogue (after parse_index).
 void process_pgparam(void);
+// File monitor callback (arg: the wobj): reads the file and builds a new tree; the old block and
+// batch are replaced only when all of that worked, otherwise a warning says why and the old tree
+// stays.
+void pg_reload(const char *path, void *arg);
+// The whole tree into b (reset first), scaled to a unit diagonal, then uploaded. A tree without
+// extent is refused.
+void tree_generate(batch *b, const pg_params *pg);
+// tree_generate without the upload (no OpenGL).
+void tree_build(batch *b, const pg_params *pg);
+// Height and scale of section i of n, as tree_build places them.
+void tree_section(const pg_params *pg, int i, float *height, float *scale);

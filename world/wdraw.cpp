@@ -56,30 +56,45 @@ static void draw_tree(const wi *w) {
   glPopMatrix();
 }
 
+static batch *scratch;    // billboards of one bucket; storage kept from bucket to bucket and frame to frame
+static GLint tree_loc = -1; // "tree" of the current pass: 1 while trees draw, 0 for billboards
+
+static void set_tree(float on) {
+  if (tree_loc >= 0) glUniform1f(tree_loc, on);
+}
+
 void wi_draw(void) {
   if (g_skybox) {
     glActiveTexture(GL_TEXTURE1);
     glBindTexture(GL_TEXTURE_CUBE_MAP, g_skybox->env);
     glActiveTexture(GL_TEXTURE0);
   }
-  batch *scratch = b_create();
+  if (!scratch) scratch = b_create();
   for (uint32_t t = 0; t < WISL_MAX_TEX; t++) {
     const uarray<wi *> &bk = buckets[t];
     if (bk.count == 0) continue;
     glBindTexture(GL_TEXTURE_2D, bk[0]->obj->tex->id);
     b_reset(scratch);
+    bool trees = false;
     for (const wi *w : bk) {
       const wobj *o = w->obj;
-      // a tree whose geometry is not built yet stands in as a billboard
-      if (o->is_tree && o->pg.batch && o->pg.batch->prepared) draw_tree(w);
-      else wi_add_billboard(w, scratch);
+      // a tree whose geometry is not built (a catalogue without process_pgparam) stands in as a billboard
+      if (o->is_tree && o->pg.batch && o->pg.batch->prepared) {
+        if (!trees) set_tree(1);
+        trees = true;
+        draw_tree(w);
+      } else {
+        wi_add_billboard(w, scratch);
+      }
     }
-    if (scratch->v.count / 3 >= 3) {
+    if (trees) set_tree(0);
+    if (b_nverts(scratch) >= 3) {
       b_prepare(scratch);
       b_draw(scratch);
     }
   }
-  b_free(scratch);
+  // the storage stays for the next frame; the buffers go, as the next reset would drop them anyway
+  b_reset(scratch);
   glBindTexture(GL_TEXTURE_2D, 0);
 }
 
@@ -100,6 +115,7 @@ static void set_uniforms(void) {
   prg_use(PRG_WOBJ);
   prg *p = g_shader_table[PRG_WOBJ].program;
   wind_deg = (wind_deg + 1) % 361;
+  tree_loc = -1;
   if (!p) return; // program 0 has no uniforms
   GLuint id = p->id;
   float wdir[3];
@@ -114,6 +130,8 @@ static void set_uniforms(void) {
                  -c.dir[0],  -c.dir[1],  -c.dir[2],  0, 0,        0,        0,        1};
   glUniformMatrix4fv(glGetUniformLocation(id, "camera_matrix"), 1, GL_FALSE, m);
   glUniform1f(glGetUniformLocation(id, "cam_height"), c.pos[1]);
+  tree_loc = glGetUniformLocation(id, "tree");
+  set_tree(0);
 }
 
 void world_draw(void) {

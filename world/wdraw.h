@@ -16,7 +16,8 @@ void world_draw(void);
 // Distributes the visible items into buckets by texture name, keeping their order. Items whose
 // object has no texture have nothing to draw and are left out.
 void wi_sort(const uarray<wi *> *visible);
-// Draws the buckets in increasing texture name.
+// Draws the buckets in increasing texture name: billboards of a bucket through one scratch batch
+// kept for the program's life, trees one by one from their own batch, with the shader's "tree" set.
 void wi_draw(void);
 
 // Bucket t as filled by the last wi_sort.

@@ -1,4 +1,6 @@
-// Benchmark: spawning and quadtree building on a dense world, and the per-frame query plus sort.
+// Benchmark: spawning and quadtree building on a dense world, the per-frame query plus sort, and
+// the update steps that cross grass patch boundaries (three patches built, or five on a diagonal;
+// these need a display for the buffer uploads, e.g. under xvfb-run).
 // Usage: velder-bench [WORLD_DIR] [--benchmark_... flags]; without a folder a dense world is
 // written with velder-worldgen into a temporary folder.
 #include "core/file.h"
@@ -7,13 +9,18 @@
 #include "render/frustum.h"
 #include "render/texture.h"
 #include "world/brush.h"
+#include "world/grass.h"
 #include "world/object.h"
 #include "world/quadtree.h"
 #include "world/spawn.h"
 #include "world/terrain.h"
 #include "world/wdraw.h"
+#include <GL/glew.h>
 #include <SDL.h>
+#include <algorithm>
 #include <benchmark/benchmark.h>
+#include <chrono>
+#include <ctime>
 #include <cmath>
 #include <cstring>
 #include <fstream>
@@ -117,11 +124,66 @@ static void BM_QueryAndSort(benchmark::State &st) {
   st.counters["visible"] = nframes ? (double)nvis / nframes : 0;
 }
 
+static bool g_have_gl; // a hidden window's context for the grass buffers
+
+static bool gl_context(void) {
+  if (SDL_Init(SDL_INIT_VIDEO) != 0) return false;
+  SDL_Window *w = SDL_CreateWindow("velder-bench", 0, 0, 64, 64, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
+  if (!w || !SDL_GL_CreateContext(w)) return false;
+  glewExperimental = GL_TRUE;
+  return glewInit() == GLEW_OK;
+}
+
+// Update steps of the grass field that cross a boundary, from the camera's start patch to the
+// next one and back: (dx, dz) = (1, 0) builds three patches a step, (1, 1) five. Reports the
+// median and the worst step in milliseconds, of the clock and of this thread's processor time
+// (which other processes on a busy machine do not stretch).
+static void grass_crossings(benchmark::State &st, int dx, int dz) {
+  if (!g_have_gl) {
+    st.SkipWithError("no OpenGL context (no display): the grass steps upload buffers");
+    return;
+  }
+  float half = f_tn_sz / 2, x = v3_camera_start_pos[0], z = v3_camera_start_pos[2];
+  // the middle of the start patch, and of its neighbour, away from every other boundary
+  float cx = (grass_patch_index(x, half) + 0.5f) * GRASS_PATCH_SIZE, cz = (grass_patch_index(z, half) + 0.5f) * GRASS_PATCH_SIZE;
+  grass_field *f = g_grass ? g_grass : grass_create(cx, cz);
+  float at[2][3] = {{cx, 0, cz}, {cx + dx * GRASS_PATCH_SIZE, 0, cz + dz * GRASS_PATCH_SIZE}};
+  grass_update(at[0]);
+  std::vector<double> ms, cpu;
+  uint32_t built = g_grass_built;
+  int i = 0;
+  auto thread_ms = [] {
+    timespec t;
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return t.tv_sec * 1e3 + t.tv_nsec / 1e6;
+  };
+  for (auto _ : st) {
+    auto t0 = std::chrono::steady_clock::now();
+    double c0 = thread_ms();
+    grass_update(at[++i % 2]);
+    cpu.push_back(thread_ms() - c0);
+    ms.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count());
+  }
+  std::sort(ms.begin(), ms.end());
+  std::sort(cpu.begin(), cpu.end());
+  st.counters["median_ms"] = ms[ms.size() / 2];
+  st.counters["worst_ms"] = ms.back();
+  st.counters["median_cpu_ms"] = cpu[cpu.size() / 2];
+  st.counters["worst_cpu_ms"] = cpu.back();
+  st.counters["built_per_step"] = (double)(g_grass_built - built) / ms.size();
+  (void)f;
+}
+
+static void BM_GrassCrossing(benchmark::State &st) { grass_crossings(st, 1, 0); }
+static void BM_GrassCrossingDiagonal(benchmark::State &st) { grass_crossings(st, 1, 1); }
+
 BENCHMARK(BM_LoadCatalogueAndBrushes)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BM_SpawnAll)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BM_QuadtreeBuild)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BM_SpawnAndQuadtree)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BM_QueryAndSort)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_GrassCrossing)->Unit(benchmark::kMillisecond)->Iterations(40);
+BENCHMARK(BM_GrassCrossingDiagonal)->Unit(benchmark::kMillisecond)->Iterations(40);
 
 static std::string g_made; // the temporary folder of a world written here, removed at the end
 
@@ -150,6 +212,7 @@ int main(int argc, char **argv) {
   int out_fd = dup(1);
   if (out_fd < 0 || !freopen("/dev/null", "w", stdout)) return 1;
   std::ofstream figures("/dev/fd/" + std::to_string(out_fd));
+  g_have_gl = gl_context();
   load_terrain();
   load_catalogue_and_brushes();
   spawn_all();

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <map>
 #include <regex>
 #include <sstream>
 
@@ -14,24 +15,22 @@ std::string g_e2e_run_dir = E2E_RUN_DIR;
 
 static std::string win_arg(const game *g) { return std::to_string(g->win); }
 
-// The generated world is made once per run and shared read-only through links.
-static std::string world_dir(void) {
+// Generated worlds are made once per run (per preset) and shared read-only through links.
+static std::string world_dir(const std::string &preset = "tiny") {
 #ifdef E2E_WORLDGEN
-  static std::string made;
-  static bool tried;
-  if (!tried) {
-    tried = true;
-    std::string dir = g_e2e_run_dir + "/_world-tiny";
-    std::error_code ec;
-    fs::remove_all(dir, ec);
-    std::string log;
-    int code = proc_run({E2E_WORLDGEN, "--preset", "tiny", dir}, 180000, &log);
-    if (code == 0)
-      made = dir;
-    else
-      fprintf(stderr, "e2e: velder-worldgen failed (%d): %s\n", code, log.c_str());
+  static std::map<std::string, std::string> made;
+  auto it = made.find(preset);
+  if (it != made.end()) return it->second;
+  std::string dir = g_e2e_run_dir + "/_world-" + preset;
+  std::error_code ec;
+  fs::remove_all(dir, ec);
+  std::string log;
+  int code = proc_run({E2E_WORLDGEN, "--preset", preset, dir}, 180000, &log);
+  if (code != 0) {
+    fprintf(stderr, "e2e: velder-worldgen failed (%d): %s\n", code, log.c_str());
+    dir.clear();
   }
-  return made;
+  return made[preset] = dir;
 #else
   return "";
 #endif
@@ -58,7 +57,19 @@ bool game_setup(game *g, const std::string &name) {
     fprintf(stderr, "e2e: cannot prepare %s: %s\n", g->dir.c_str(), ec.message().c_str());
     return false;
   }
-  std::string world = world_dir();
+  return game_link_world(g, world_dir());
+}
+
+bool game_use_preset(game *g, const std::string &preset) {
+  std::string world = world_dir(preset);
+  if (world.empty()) return false;
+  std::error_code ec;
+  for (const fs::directory_entry &e : fs::directory_iterator(g->dir + "/data", ec)) fs::remove_all(e.path(), ec);
+  return game_link_world(g, world);
+}
+
+bool game_link_world(game *g, const std::string &world) {
+  std::error_code ec;
   if (!world.empty()) {
     // the world's entries are linked; param.cfg gets test lines appended, so it is a copy
     for (const fs::directory_entry &e : fs::directory_iterator(world, ec)) {
@@ -76,6 +87,23 @@ bool game_setup(game *g, const std::string &name) {
     }
   }
   return true;
+}
+
+std::string game_data_path(const game *g, const std::string &rel) {
+  return g->dir + "/" + g->data + "/" + rel;
+}
+
+bool game_own_data(game *g, const std::string &rel) {
+  // a file inside a linked folder: the folder becomes a copy first
+  size_t slash = rel.rfind('/');
+  if (slash != std::string::npos && !game_own_data(g, rel.substr(0, slash))) return false;
+  std::string p = game_data_path(g, rel);
+  std::error_code ec;
+  if (!fs::is_symlink(p, ec)) return true;
+  std::string from = fs::read_symlink(p, ec).string();
+  fs::remove(p, ec);
+  fs::copy(from, p, fs::copy_options::recursive, ec);
+  return !ec;
 }
 
 void game_param(game *g, const std::string &line) {

@@ -32,6 +32,14 @@ extern std::string g_e2e_run_dir;
 bool game_setup(game *g, const std::string &name);
 // Whether runs get a generated world (the generator was built and worked).
 bool game_has_world(void);
+// Links the entries of a world folder into the data root (param.cfg copied).
+bool game_link_world(game *g, const std::string &world);
+// Replaces the data root by a generated world of another preset ("default"); false without one.
+bool game_use_preset(game *g, const std::string &preset);
+// Path of an entry of the data root.
+std::string game_data_path(const game *g, const std::string &rel);
+// Turns a linked entry of the data root (file or folder) into a copy of its own, to be edited.
+bool game_own_data(game *g, const std::string &rel);
 // Appends one line to the data root's param.cfg (later lines win).
 void game_param(game *g, const std::string &line);
 // Removes the param.cfg lines that begin with prefix (to get a compiled-in default back).

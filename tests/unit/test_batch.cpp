@@ -1,6 +1,7 @@
 // Geometry batches on the CPU side: emptiness, crossed quads, boxes, normalising, upload checks.
 #include "render/batch.h"
 #include "render/texture.h"
+#include "tests/unit/fakegl.h"
 #include <GL/gl.h>
 #include <gtest/gtest.h>
 
@@ -81,4 +82,20 @@ TEST(Batch, PrepareRefusesArraysTheDrawWouldReadPast) {
   b = fresh(3);
   b_add_texcoord(b, 0, 0);
   EXPECT_EXIT(b_prepare(b), testing::ExitedWithCode(1), "batch has 1 texture coordinates for 3 vertices");
+}
+
+TEST(Batch, PrepareUploadsEveryArrayAndLeavesNoBufferBound) {
+  FakeBuffers gl;
+  texture tex = {64, 64, 1};
+  float m[16], rect[4] = {0, 0, 64, 64};
+  mat4_identity(m);
+  batch *b = fresh();
+  bgen_xpoly(&tex, m, b, rect);
+  b_prepare(b);
+  EXPECT_EQ(FakeBuffers::live, 3); // positions, texture coordinates, indices
+  // bound buffers would turn a later pass's client-side arrays into offsets
+  EXPECT_EQ(FakeBuffers::array_bound, 0u);
+  EXPECT_EQ(FakeBuffers::element_bound, 0u);
+  b_free(b);
+  EXPECT_EQ(FakeBuffers::live, 0);
 }

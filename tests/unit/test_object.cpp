@@ -32,6 +32,11 @@ struct Catalogue : testing::Test {
   }
   std::string load(const std::string &text) {
     dir.write("index", text);
+    dir.write("tree.cfg", "tr_height 1\ntr_branch_start_height 1\ntr_branch_end_height 1\ntr_section_count 0\n"
+                          "tr_top_section_scale 1\ntr_bottom_section_scale 1\ntr_texture_rect_top 0 0\n"
+                          "tr_texture_rect_bottom 1 1\nbr_count 0\nbr_length 1\nbr_length_variance 0\n"
+                          "br_start_angle 0\nbr_end_angle 0\nbr_leaf_width 1\nbr_leaf_height 1\n"
+                          "br_texture_rect_top 0 0\nbr_texture_rect_bottom 1 1\n");
     wobj_clear();
     testing::internal::CaptureStdout();
     parse_index();
@@ -59,6 +64,7 @@ TEST_F(Catalogue, BlocksTakeDefaultsFromTheirFileLine) {
   EXPECT_EQ(g_last_texture, "name.png");
   EXPECT_EQ(std::string(r.pg.path), dir.dir + "/tree.cfg");
   EXPECT_EQ(r.is_tree, 1);
+  EXPECT_FLOAT_EQ(r.pg.tr_height, 1); // read at once
   EXPECT_EQ(r.type, WOBJ_UNIQUE);
   const int clip[4] = {5, 10, 15, 32};
   for (int i = 0; i < 4; i++) EXPECT_EQ(r.clip[i], clip[i]);

@@ -328,6 +328,30 @@ TEST(WorldPresets, DefaultIsALivingLandscape) {
   for (auto &b : w.brushes)
     if (b.density > 0) growing.insert(b.color);
   EXPECT_GE(growing.size(), 6u + 4u) << "six regions and the landmark plots";
+  // three tree species that read apart: crown width over crown top, from the widest ring
+  std::map<std::string, std::map<std::string, std::string>> pg;
+  for (const char *t : {"pine", "oak", "birch"}) pg[t] = kv_read(dir + "/" + w.object(t)->pg);
+  auto num = [&](const char *t, const char *k) { return std::stod(pg[t][k]); };
+  auto breadth = [&](const char *t) {
+    return std::max(num(t, "tr_bottom_section_scale"), num(t, "tr_top_section_scale")) * num(t, "br_leaf_width") /
+           num(t, "tr_branch_end_height");
+  };
+  EXPECT_GE(num("pine", "tr_bottom_section_scale"), 3 * num("pine", "tr_top_section_scale")) << "a cone";
+  EXPECT_GT(breadth("oak"), 1.3 * std::max(breadth("pine"), breadth("birch"))) << "a broad oak";
+  EXPECT_LT(breadth("birch"), breadth("pine")) << "a slender birch";
+  EXPECT_GT(num("birch", "tr_branch_start_height"), 2 * num("pine", "tr_branch_start_height")) << "bare birch trunk";
+  // grass of at least three kinds, with their own textures, in the meadow, flowers and woods
+  std::set<std::string> kinds, textures;
+  for (uint32_t c : {0x7FBF3Fu, 0xD8B0E0u, 0x2F8F2Fu})
+    for (auto &b : w.brushes)
+      if (b.color == c) {
+        int n = 0;
+        for (auto &name : b.names)
+          if (w.object(name)->type == "grass") n++, kinds.insert(name), textures.insert(w.object(name)->file);
+        EXPECT_GE(n, 1) << std::hex << c;
+      }
+  EXPECT_GE(kinds.size(), 3u);
+  EXPECT_GE(textures.size(), 3u);
   wg_rmtree(top);
 }
 

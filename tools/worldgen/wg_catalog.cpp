@@ -5,7 +5,7 @@
 
 static const wg_preset g_presets[] = {
     // name     tn_sz ndivs maxy  hm  omap  ttex div sky env  zfar fog0  fog1 dens grass amb  steps
-    {"default", 400, 128, 46, 513, 256, 2048, 1, 512, 64, 160, 50, 150, 0.6f, 200, 24, 4},
+    {"default", 400, 128, 46, 513, 256, 2048, 1, 512, 64, 160, 50, 150, 0.6f, 90, 24, 4},
     {"tiny", 64, 32, 6, 65, 64, 256, 4, 64, 16, 120, 25, 110, 0.5f, 60, 3, 3},
     {"dense", 640, 160, 60, 641, 512, 2048, 1, 512, 64, 250, 60, 235, 6.0f, 250, 24, 4},
 };
@@ -30,7 +30,7 @@ const wg_object g_objects[] = {
     {"rock_snow", "mass", "textures/rock_snow.png", nullptr, 1.6f, 0.8f, 0, 0, 0},
     {"pebbles", "mass", "textures/pebbles.png", nullptr, 0.35f, 0.1f, 0, 0, 0},
     {"snag", "mass", "textures/snag.png", nullptr, 6, 2, 0, 0, 0},
-    {"grass_meadow", "grass", "textures/grass_meadow.png", nullptr, 0.7f, 0.4f, 1.0f, 6, 0.3f},
+    {"grass_meadow", "grass", "textures/grass_meadow.png", nullptr, 0.65f, 0.3f, 1.0f, 6, 0.3f},
     {"grass_short", "grass", "textures/grass_meadow.png", nullptr, 0.45f, 0.2f, 0.35f, 4, 0.5f},
     {"grass_dry", "grass", "textures/grass_dry.png", nullptr, 0.6f, 0.3f, 0.5f, 6, 0.5f},
     {"flowers", "grass", "textures/flowers.png", nullptr, 0.55f, 0.25f, 0.35f, 5, 0.6f},

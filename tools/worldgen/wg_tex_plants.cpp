@@ -288,7 +288,7 @@ bool textures_write(wg_world &w) {
   if (!save(w, heather, "textures/heather.png")) return false;
 
   image g = img_new(256 / d, 128 / d);
-  paint_blades(g, r, 80, hexc(0x2A521A), hexc(0x9AC050), 0.45f, 0.98f, 1.5f);
+  paint_blades(g, r, 200, hexc(0x2A521A), hexc(0x9AC050), 0.45f, 0.98f, 1.5f);
   if (!save(w, g, "textures/grass_meadow.png")) return false;
   g = img_new(256 / d, 128 / d);
   paint_blades(g, r, 60, hexc(0x5A5028), hexc(0xDCC67E), 0.4f, 0.95f, 1.5f);
