@@ -5,7 +5,7 @@ PACKAGES=(
   build-essential cmake pkg-config git
   libsdl2-dev libsdl2-image-dev libsdl2-mixer-dev libglew-dev libglu1-mesa-dev libgl-dev
   googletest libgtest-dev libbenchmark-dev
-  xvfb xauth xdotool x11-utils mesa-utils libgl1-mesa-dri libx11-dev
+  xvfb xauth xdotool x11-utils mesa-utils libgl1-mesa-dri libx11-dev imagemagick
   libvorbis-dev libsquish-dev libsdl2-ttf-dev fonts-dejavu-core
   sox  # inspecting sounds and the disk audio driver's output (statistics, spectrograms); no test needs it
 )
