@@ -30,6 +30,12 @@ template <typename F> bool utry(F &&f, ufault *fault = nullptr, bool quiet = fal
 }
 // Whether a recoverable scope is active on this thread.
 bool uin_try(void);
+// Frees a block when its holder's block ends, also when a failure unwinds out of a recoverable
+// scope half way through a reader. Set p to null to keep the block.
+struct umem_guard {
+  void *p;
+  ~umem_guard();
+};
 
 #define uerror(...) uerror_at(__func__, __LINE__, __VA_ARGS__)
 #define uwarn(...) uwarn_at(__func__, __LINE__, __VA_ARGS__)

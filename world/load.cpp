@@ -28,6 +28,7 @@ static void load_terrain(void) {
   tn_build(t);
   SDL_Surface *s = SDL_LoadBMP(ufmt("%s/hm.bmp", g_root));
   if (!s) uerror_at("init", __LINE__, "SDL_LoadBMP: %s", SDL_GetError());
+  if (const char *why = hm_check(s)) uwarn_at("init", __LINE__, "\"%s/hm.bmp\" %s", g_root, why);
   heightmap *hm = (heightmap *)umalloc(sizeof *hm);
   hm->surf = s;
   hm->maxy = f_tn_hm_maxy;

@@ -88,6 +88,15 @@ TEST_F(Catalogue, EveryBadLineEndsTheLoadWithItsMessage) {
         << c[0];
 }
 
+// A name is kept whole, as the brush file spells it, or refused at its line: never cut.
+TEST_F(Catalogue, NamesAreKeptWholeOrRefused) {
+  std::string n127(127, 'n');
+  load("object " + n127 + "\t\n\n");
+  EXPECT_EQ(wobj_find(n127.c_str()), &g_wobjs[0]);
+  EXPECT_EXIT(load("\nobject " + n127 + "x\n\n"), testing::ExitedWithCode(1),
+              "^error: parse_index#[0-9]+: object name longer than 127 characters at #2\n$");
+}
+
 TEST_F(Catalogue, TheTableHoldsAtMost1024Objects) {
   std::string text;
   for (int i = 0; i < WOBJ_MAX; i++) text += "object o" + std::to_string(i) + "\n\n";

@@ -40,6 +40,25 @@ TEST(SkyTables, SunIsTurned52DegreesAboutX) {
   EXPECT_NEAR(sun[2], 0.30783f, 1e-5);
 }
 
+TEST(SkyFaces, TheOddFaceIsNamedNotTheOthers) {
+  const struct {
+    int w[6], h[6];
+    uint32_t odd;
+    int side;
+  } cases[] = {
+      {{64, 64, 64, 64, 64, 64}, {64, 64, 64, 64, 64, 64}, 0, 64},
+      {{32, 64, 64, 64, 64, 64}, {32, 64, 64, 64, 64, 64}, 1 << 0, 64}, // the first face is the odd one
+      {{64, 64, 64, 64, 64, 64}, {64, 64, 64, 32, 64, 64}, 1 << 3, 64}, // not square
+      {{32, 32, 32, 64, 64, 64}, {32, 32, 32, 64, 64, 64}, 7 << 3, 32}, // a tie: the earliest size
+      {{64, 64, 64, 64, 64, 64}, {32, 32, 32, 32, 32, 32}, 63, 64},     // nothing square: all
+  };
+  for (auto &c : cases) {
+    int side = 0;
+    EXPECT_EQ(sky_odd_faces(c.w, c.h, &side), c.odd) << c.w[0] << "x" << c.h[0];
+    EXPECT_EQ(side, c.side);
+  }
+}
+
 TEST(ImageDeath, UnreadableImagesEndTheProgramBeforeAnyUpload) {
   TempDir d;
   EXPECT_EXIT(load_something_else(d.path("no.png").c_str()), testing::ExitedWithCode(1), "^error: load_something_else#[0-9]+: IMG_Load: .+\n$");
