@@ -81,7 +81,7 @@ TEST(TnHeight, CornersCellsAndBeyondTheEdges) {
 TEST(TerrainDeath, SizesThatMakeNoGridAreRejected) {
   Grid g;
   i_tn_ndivs = 0;
-  EXPECT_EXIT(tn_alloc(), testing::ExitedWithCode(1), "^error: tn_alloc#[0-9]+: i_tn_ndivs \\(0\\) must be between 1 and 4096\n$");
+  EXPECT_EXIT(tn_alloc(), testing::ExitedWithCode(1), "^error: tn_alloc#[0-9]+: i_tn_ndivs \\(0\\) must be between 1 and 2048\n$");
   i_tn_ndivs = 2147483647; // ndivs + 1 rows would overflow
   EXPECT_EXIT(tn_alloc(), testing::ExitedWithCode(1), "i_tn_ndivs \\(2147483647\\)");
   i_tn_ndivs = 10, f_tn_sz = 0;
