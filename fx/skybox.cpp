@@ -3,6 +3,7 @@
 #include "core/file.h"
 #include "core/util.h"
 #include "render/frustum.h"
+#include "render/image.h"
 #include "render/shader.h"
 #include "render/texture.h"
 #include <GL/glew.h>
@@ -70,7 +71,7 @@ uint32_t load_cubemap(const char *const faces[6]) {
   uint8_t *pixels[6];
   int w[6], h[6];
   for (int i = 0; i < 6; i++) {
-    SDL_Surface *surf = IMG_Load(ufmt("%s/%s", g_root, faces[i]));
+    SDL_Surface *surf = img_load(ufmt("%s/%s", g_root, faces[i]));
     if (!surf) uerror("failed to open %s", faces[i]);
     w[i] = surf->w, h[i] = surf->h;
     // any pixel format (24-bit, palettised, 32-bit in either byte order) comes out as RGBA bytes

@@ -5,6 +5,7 @@
 #include "core/strmap.h"
 #include "core/util.h"
 #include "render/dds.h"
+#include "render/image.h"
 #include <GL/glew.h>
 #include <GL/glu.h>
 #include <SDL.h>
@@ -89,7 +90,7 @@ uint8_t *surf_to_rgba(SDL_Surface *surf) {
 }
 
 void image_load_into(texture *t, const char *path) {
-  SDL_Surface *surf = IMG_Load(path);
+  SDL_Surface *surf = img_load(path);
   // reported as the general loader's failure, on a first load and on a reload alike
   if (!surf) uerror_at("load_something_else", __LINE__, "IMG_Load: %s", SDL_GetError());
   t->w = surf->w;

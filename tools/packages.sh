@@ -7,6 +7,7 @@ PACKAGES=(
   googletest libgtest-dev libbenchmark-dev
   xvfb xauth xdotool x11-utils mesa-utils libgl1-mesa-dri libx11-dev
   libvorbis-dev libsquish-dev libsdl2-ttf-dev fonts-dejavu-core
+  clang libclang-rt-14-dev llvm
 )
 missing=()
 for p in "${PACKAGES[@]}"; do

@@ -5,4 +5,8 @@ cd "$(dirname "$0")/.."
 bash tools/packages.sh
 cmake -S . -B build -DCMAKE_BUILD_TYPE=Release
 cmake --build build -j"$(nproc)"
-cd build && ctest --output-on-failure -j2 --timeout 600
+(cd build && ctest --output-on-failure -j2 --timeout 600)
+
+# --- sanitizers and fuzzing: the checked build and a short run of every fuzz target ---
+bash tools/test_sanitize.sh
+# --- end of sanitizers and fuzzing ---

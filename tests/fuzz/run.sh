@@ -11,7 +11,6 @@ trap 'rm -rf "$work"' EXIT
 mkdir -p fuzz-artifacts "$work/corpus"
 export ASAN_OPTIONS=${ASAN_OPTIONS:-allocator_may_return_null=1:detect_leaks=1}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
-export LSAN_OPTIONS=${LSAN_OPTIONS:-suppressions=$(cd "$(dirname "$0")" && pwd)/lsan.supp:print_suppressions=0}
 "$target" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -malloc_limit_mb=2048 -max_len=8192 \
   -artifact_prefix="fuzz-artifacts/$name-" -print_final_stats=1 "$@" "$work/corpus" "$seeds" 2>"$work/log" || {
   tail -60 "$work/log"

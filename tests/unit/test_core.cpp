@@ -117,6 +117,10 @@ TEST(Files, ReadSizeAndModTime) {
               "^error: ureadf#[0-9]+: failed to open .*missing\n$");
   EXPECT_EXIT(ufopen("/nonexistent/x", "r"), testing::ExitedWithCode(1),
               "^error: ufopen#[0-9]+: failed to open /nonexistent/x\n$");
+  // a size the signed 32-bit result cannot hold (a sparse file: no disk space used)
+  std::string big = d.write("big", "");
+  ASSERT_EQ(truncate(big.c_str(), 2147483649LL), 0);
+  EXPECT_EXIT(ureadf(big.c_str(), &n), testing::ExitedWithCode(1), "^error: fsz#[0-9]+: file too large \\(2147483649 bytes\\)\n$");
 }
 
 static void noop(const char *, void *) {}

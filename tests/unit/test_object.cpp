@@ -81,6 +81,8 @@ TEST_F(Catalogue, EveryBadLineEndsTheLoadWithItsMessage) {
       {"   ", "line of blanks in object 'o' at #3"},
       {"file   ", "missing texture name in object 'o' at #3"},
       {long_key.c_str(), "unknown specifier 'k{255}'\n"},
+      {"clip 0 0 2147483647 1", "'clip' value out of range at #3\n"},
+      {"num_clumps 3e9", "'num_clumps' out of range at #3\n"},
   };
   for (auto &c : cases)
     EXPECT_EXIT(load(std::string("object o\nscale 1\n") + c[0] + "\n\n"), testing::ExitedWithCode(1),

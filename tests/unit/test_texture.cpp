@@ -4,6 +4,7 @@
 #include "render/texture.h"
 #include "tests/unit/testutil.h"
 #include <SDL.h>
+#include <SDL_image.h>
 #include <gtest/gtest.h>
 
 TEST(TexmgrLoader, ExactlyLowerCaseDdsEnding) {
@@ -61,6 +62,24 @@ TEST(SkyFaces, TheOddFaceIsNamedNotTheOthers) {
 
 TEST(ImageDeath, UnreadableImagesEndTheProgramBeforeAnyUpload) {
   TempDir d;
+  // a PNG whose chunk runs past the end, or that stops before IEND, is refused: SDL_image would
+  // re-read a stale chunk for ever
+  SDL_Surface *s = SDL_CreateRGBSurfaceWithFormat(0, 4, 4, 32, SDL_PIXELFORMAT_ABGR8888);
+  IMG_SavePNG(s, d.path("ok.png").c_str());
+  SDL_FreeSurface(s);
+  FILE *fp = fopen(d.path("ok.png").c_str(), "rb");
+  std::string png(4096, 0);
+  png.resize(fread(&png[0], 1, png.size(), fp));
+  fclose(fp);
+  std::string long_chunk = png;
+  long_chunk.replace(33, 4, "\x79\x00\x00\x00", 4); // the chunk after IHDR
+  const std::string cases[][2] = {
+      {long_chunk, "PNG chunk '....' at byte 33 declares 2030043136 bytes past the end of the file"},
+      {png.substr(0, png.size() - 12), "PNG ends before its IEND chunk, at byte [0-9]+"},
+  };
+  for (auto &c : cases)
+    EXPECT_EXIT(load_something_else(d.write("bad.png", c[0]).c_str()), testing::ExitedWithCode(1),
+                "^error: load_something_else#[0-9]+: IMG_Load: " + c[1] + "\n$");
   EXPECT_EXIT(load_something_else(d.path("no.png").c_str()), testing::ExitedWithCode(1), "^error: load_something_else#[0-9]+: IMG_Load: .+\n$");
   EXPECT_EXIT({ usetroot(d.dir.c_str()); load_cubemap(g_sky_faces); }, testing::ExitedWithCode(1), "^error: load_cubemap#[0-9]+: failed to open skybox/front.png\n$");
 }
