@@ -118,10 +118,3 @@ TEST_F(errors, a_broken_world_says_what_is_wrong_with_each_file) {
   EXPECT_EQ(std::regex_replace(err, std::regex("[^\\n]*skybox/top.png[^\\n]*\\n"), "").find("cube map face"), std::string::npos) << err;
   EXPECT_TRUE(std::regex_search(err, std::regex("(^|\\n)error: parse_index#[0-9]+: failed to open data/index\\n$"))) << err;
 }
-
-TEST_F(errors, missing_height_map_is_named) {
-  if (!game_has_world()) GTEST_SKIP() << "no generated world";
-  std::filesystem::remove(g.dir + "/" + g.data + "/hm.bmp");
-  std::string err = run_to_error_box();
-  EXPECT_TRUE(std::regex_search(err, std::regex("(^|\\n)error: init#[0-9]+: SDL_LoadBMP: .*hm.bmp.*\\n$"))) << err;
-}
