@@ -5,6 +5,7 @@
 #include "core/params.h"
 #include "core/util.h"
 #include "fx/postproc.h"
+#include "render/overlay.h"
 #include "render/shader.h"
 #include "render/texture.h"
 #include "core/file.h"
@@ -73,7 +74,7 @@ void resize(int w, int h) {
   glViewport(0, 0, w, h);
   glMatrixMode(GL_PROJECTION);
   glLoadIdentity();
-  gluPerspective(60, (double)w / (double)h, (double)0.1f, f_camera_zfar);
+  gluPerspective(60, screen_aspect(w, h), (double)0.1f, f_camera_zfar);
   glMatrixMode(GL_MODELVIEW);
   glEnable(GL_DEPTH_TEST);
   SDL_SetWindowSize(g_window, w, h);

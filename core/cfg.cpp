@@ -13,10 +13,19 @@ static int is_space(char c) {
   return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
 }
 
+// A failed read releases the record and the file first: a reload in a recoverable scope (a tree
+// file edited while the game runs) keeps nothing of it.
+#define read_fail(...) \
+  do { \
+    fclose(fp); \
+    cfg_free(c); \
+    uerror(__VA_ARGS__); \
+  } while (0)
+
 cfg *cfg_read(const char *path) {
+  FILE *fp = ufopen(path, "r");
   cfg *c = (cfg *)umalloc(sizeof *c);
   c->map = sm_create();
-  FILE *fp = ufopen(path, "r");
   unsigned lineno = 0;
   while (fgets(line_buf, sizeof line_buf, fp)) {
     line_buf[strcspn(line_buf, "\r\n")] = 0;
@@ -24,17 +33,19 @@ cfg *cfg_read(const char *path) {
     if (strlen(line_buf) < 3 || line_buf[0] == '#') continue;
     const char *p = line_buf;
     while (*p && !is_space(*p)) p++;
-    if (!*p) uerror("#%u: missing value", lineno);
+    if (!*p) read_fail("#%u: missing value", lineno);
     size_t name_len = (size_t)(p - line_buf);
-    if (name_len >= 128) uerror("#%u: variable name too long", lineno);
+    if (name_len >= 128) read_fail("#%u: variable name too long", lineno);
     char name[128];
     memcpy(name, line_buf, name_len);
     name[name_len] = 0;
     while (*p && is_space(*p)) p++;
-    if (!*p) uerror("#%u: missing value", lineno);
+    if (!*p) read_fail("#%u: missing value", lineno);
     size_t n = strlen(p) + 1;
     char *value = (char *)umalloc(n);
     memcpy(value, p, n);
+    // a later definition replaces the earlier one, whose text nothing else holds
+    free((void *)sm_get(c->map, name));
     sm_set(c->map, name, (uintptr_t)value);
   }
   fclose(fp);

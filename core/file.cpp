@@ -38,12 +38,12 @@ int32_t fsz(FILE *fp) {
 char *ureadf(const char *path, size_t *size) {
   FILE *fp = fopen(path, "r");
   if (!fp) uerror("failed to open %s", path);
+  ufile_guard held{fp};
   size_t n = (size_t)fsz(fp);
   *size = n;
   char *buf = (char *)umalloc(n + 1);
   size_t got = fread(buf, 1, n, fp);
   buf[got] = 0;
-  fclose(fp);
   return buf;
 }
 

@@ -17,6 +17,8 @@ struct ufault_unwind {};
 
 bool uin_try(void) { return try_depth > 0; }
 
+umem_guard::~umem_guard() { free(p); }
+
 bool utry_run(void (*fn)(void *), void *ctx, ufault *fault, bool quiet) {
   int was_quiet = try_quiet;
   try_depth++;

@@ -2,6 +2,7 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <type_traits>
 
 struct SDL_Window;
 extern SDL_Window *g_window; // the one window; owned by the application shell, parent of the error box
@@ -26,10 +27,17 @@ struct ufault {
 // quiet: write nothing (no warnings, no information lines) while the scope runs.
 bool utry_run(void (*fn)(void *), void *ctx, ufault *fault, bool quiet);
 template <typename F> bool utry(F &&f, ufault *fault = nullptr, bool quiet = false) {
-  return utry_run([](void *c) { (*(F *)c)(); }, (void *)&f, fault, quiet);
+  using T = std::remove_reference_t<F>; // a named callable (an lvalue) as well as a lambda
+  return utry_run([](void *c) { (*(T *)c)(); }, (void *)&f, fault, quiet);
 }
 // Whether a recoverable scope is active on this thread.
 bool uin_try(void);
+// Frees a block when its holder's block ends, also when a failure unwinds out of a recoverable
+// scope half way through a reader. Set p to null to keep the block.
+struct umem_guard {
+  void *p;
+  ~umem_guard();
+};
 
 #define uerror(...) uerror_at(__func__, __LINE__, __VA_ARGS__)
 #define uwarn(...) uwarn_at(__func__, __LINE__, __VA_ARGS__)

@@ -3,6 +3,7 @@
 #include "core/file.h"
 #include "core/util.h"
 #include "render/frustum.h"
+#include "render/image.h"
 #include "render/shader.h"
 #include "render/texture.h"
 #include <GL/glew.h>
@@ -47,20 +48,41 @@ const float g_sky_cube[24][6] = {
     {.5f, -.5f, -.5f, -.5f, -.5f, -.5f}, {.5f, -.5f, .5f, -.5f, -.5f, .5f},
 };
 
+uint32_t sky_odd_faces(const int w[6], const int h[6], int *side) {
+  // the size most square faces share, the earliest on a tie; without a square face, the size
+  // most faces share
+  int best = -1, best_n = 0;
+  for (int pass = 0; pass < 2 && best < 0; pass++)
+    for (int i = 0; i < 6; i++) {
+      if (pass == 0 && w[i] != h[i]) continue;
+      int n = 0;
+      for (int j = 0; j < 6; j++) n += w[j] == w[i] && h[j] == h[i];
+      if (n > best_n) best = i, best_n = n;
+    }
+  *side = w[best];
+  uint32_t odd = 0;
+  for (int i = 0; i < 6; i++)
+    if (w[i] != h[i] || w[i] != *side) odd |= 1u << i;
+  return odd;
+}
+
 uint32_t load_cubemap(const char *const faces[6]) {
   // every face is read and converted before anything reaches OpenGL
   uint8_t *pixels[6];
   int w[6], h[6];
   for (int i = 0; i < 6; i++) {
-    SDL_Surface *surf = IMG_Load(ufmt("%s/%s", g_root, faces[i]));
+    SDL_Surface *surf = img_load(ufmt("%s/%s", g_root, faces[i]));
     if (!surf) uerror("failed to open %s", faces[i]);
     w[i] = surf->w, h[i] = surf->h;
-    // a cube map is complete only with square faces of one size; say which face breaks that
-    if (w[i] != h[i] || w[i] != w[0]) uwarn("cube map face %s is %dx%d, expected %dx%d", faces[i], w[i], h[i], w[0], w[0]);
     // any pixel format (24-bit, palettised, 32-bit in either byte order) comes out as RGBA bytes
     pixels[i] = surf_to_rgba(surf);
     SDL_FreeSurface(surf);
   }
+  // a cube map is complete only with square faces of one size; say which faces break that
+  int side;
+  uint32_t odd = sky_odd_faces(w, h, &side);
+  for (int i = 0; i < 6; i++)
+    if (odd >> i & 1) uwarn("cube map face %s is %dx%d, expected %dx%d", faces[i], w[i], h[i], side, side);
   GLuint id = 0;
   glGenTextures(1, &id);
   glBindTexture(GL_TEXTURE_CUBE_MAP, id);

@@ -18,6 +18,9 @@ extern const char *const g_sky_env_faces[6];
 // The 24 vertices of the sky cube as GL_QUADS: position x, y, z then texture coordinate s, t, r.
 extern const float g_sky_cube[24][6];
 
+// Faces that keep a cube map from being complete, as bits 1 << face: those not square or not of
+// the side most faces share (*side; the earliest face's on a tie).
+uint32_t sky_odd_faces(const int w[6], const int h[6], int *side);
 // New cube map from six faces under the data root; a face that cannot be loaded is fatal
 // ("failed to open %s"). Faces of any pixel format are converted to RGBA.
 uint32_t load_cubemap(const char *const faces[6]);

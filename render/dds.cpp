@@ -4,6 +4,7 @@
 #include "core/util.h"
 #include "render/texture.h"
 #include <GL/glew.h>
+#include <GL/glu.h>
 #include <cstdlib>
 #include <cstring>
 
@@ -75,7 +76,8 @@ void dds_parse(FILE *fp, dds_info *info) {
   readu(fp); // pitch or linear size
   readu(fp); // depth
   uint32_t nlevels = readu(fp);
-  if (!(flags & DDSD_MIPMAPCOUNT)) nlevels = 1;
+  // Writers that store no mip maps put 0 in the count as often as 1: both mean the one level.
+  if (!(flags & DDSD_MIPMAPCOUNT) || nlevels == 0) nlevels = 1;
   for (int i = 0; i < 11; i++) readu(fp);
 
   dds_check(readu(fp) == 32, "readu(fp) == 32");
@@ -99,13 +101,18 @@ void dds_parse(FILE *fp, dds_info *info) {
   if (nlevels > chain)
     dds_fail("mip map count (%u) exceeds the %u levels of %ux%u", nlevels, chain, info->w, info->h);
   info->nlevels = nlevels;
+  // level 0 is the largest; sizes are 64-bit so a 65536 x 65536 level cannot wrap to nothing
+  uint64_t size0 = dds_level_size(info->w, info->h, info->block_bytes);
+  if (size0 > DDS_MAX_UPLOAD)
+    dds_fail("level 0 of %ux%u %s is %llu bytes, more than one upload takes (%u)", info->w, info->h, info->fourcc,
+             (unsigned long long)size0, (unsigned)DDS_MAX_UPLOAD);
   uint64_t total = 0;
   uint32_t w = info->w, h = info->h;
   for (uint32_t i = 0; i < nlevels; i++) {
     dds_level &l = info->levels[i];
     l.w = w;
     l.h = h;
-    l.size = (uint32_t)dds_level_size(w, h, info->block_bytes); // at most 65536^2 bytes
+    l.size = (uint32_t)dds_level_size(w, h, info->block_bytes);
     total += l.size;
     w = w / 2 > 1 ? w / 2 : 1;
     h = h / 2 > 1 ? h / 2 : 1;
@@ -117,51 +124,55 @@ void dds_parse(FILE *fp, dds_info *info) {
 void dds_read(const char *path, dds_data *d) {
   FILE *fp = fopen(path, "rb");
   if (!fp) dds_fail("failed to open '%s'", path);
+  ufile_guard held{fp}; // closed however this ends
   d->bytes = nullptr;
-  ufault f;
-  // a failed check is raised again once the file is closed, with its own function, line and text
-  bool ok = utry(
-      [&] {
-        dds_parse(fp, &d->info);
-        size_t total = 0;
-        for (uint32_t i = 0; i < d->info.nlevels; i++) total += d->info.levels[i].size;
-        d->bytes = (uint8_t *)umalloc(total ? total : 1);
-        uint8_t *buf = d->bytes;
-        for (uint32_t i = 0; i < d->info.nlevels; i++) {
-          size_t size = d->info.levels[i].size, r;
-          dds_check((r = fread(buf, 1, size, fp)) == size, SHORT_LEVEL);
-          buf += size;
-        }
-      },
-      &f, true);
-  fclose(fp);
-  if (!ok) {
-    free(d->bytes);
-    d->bytes = nullptr;
-    uerror_at(f.func, f.line, "%s", f.msg);
+  dds_parse(fp, &d->info);
+  size_t total = 0;
+  for (uint32_t i = 0; i < d->info.nlevels; i++) total += d->info.levels[i].size;
+  umem_guard bytes{umalloc(total ? total : 1)};
+  uint8_t *buf = (uint8_t *)bytes.p;
+  for (uint32_t i = 0; i < d->info.nlevels; i++) {
+    size_t size = d->info.levels[i].size, r;
+    dds_check((r = fread(buf, 1, size, fp)) == size, SHORT_LEVEL);
+    buf += size;
   }
+  d->bytes = (uint8_t *)bytes.p;
+  bytes.p = nullptr;
 }
 
 void dds_upload(texture *t, dds_data *d) {
   const dds_info &info = d->info;
-  t->w = (int32_t)info.w;
-  t->h = (int32_t)info.h;
+  umem_guard bytes{d->bytes};
+  d->bytes = nullptr;
+  // the driver would refuse a larger level with a GL error and leave the texture empty
+  GLint max = 0;
+  glGetIntegerv(GL_MAX_TEXTURE_SIZE, &max);
+  if (max > 0 && (info.w > (uint32_t)max || info.h > (uint32_t)max))
+    dds_fail("%ux%u is larger than the %d pixels per side this OpenGL takes", info.w, info.h, (int)max);
   tex_bind_fresh(&t->id);
   glTexParameteri(GL_TEXTURE_2D, GL_GENERATE_MIPMAP, GL_FALSE);
   glTexParameterf(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR_MIPMAP_LINEAR);
   glTexParameterf(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
   // a file that stops short of 1 x 1 still makes a complete texture: sample only what is stored
-  if (info.nlevels > 0) glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, (GLint)info.nlevels - 1);
-  const uint8_t *buf = d->bytes;
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, (GLint)info.nlevels - 1);
+  while (glGetError() != GL_NO_ERROR) {
+  }
+  const uint8_t *buf = (const uint8_t *)bytes.p;
   for (uint32_t i = 0; i < info.nlevels; i++) {
     const dds_level &l = info.levels[i];
     glCompressedTexImage2D(GL_TEXTURE_2D, (GLint)i, info.glformat, (GLsizei)l.w, (GLsizei)l.h, 0,
                            (GLsizei)l.size, buf);
     buf += l.size;
+    // what the driver still refuses (out of memory) is said here, not only in its log
+    GLenum e = glGetError();
+    if (e != GL_NO_ERROR) {
+      glBindTexture(GL_TEXTURE_2D, 0);
+      dds_fail("level %u (%ux%u): %s", i, l.w, l.h, (const char *)gluErrorString(e));
+    }
   }
   glBindTexture(GL_TEXTURE_2D, 0);
-  free(d->bytes);
-  d->bytes = nullptr;
+  t->w = (int32_t)info.w;
+  t->h = (int32_t)info.h;
 }
 
 void dds_load_into(texture *t, const char *path) {
@@ -171,9 +182,11 @@ void dds_load_into(texture *t, const char *path) {
 }
 
 texture *load_dds(const char *path) {
-  texture *t = (texture *)umalloc(sizeof *t);
+  umem_guard held{umalloc(sizeof(texture))};
+  texture *t = (texture *)held.p;
   t->w = t->h = 0;
   t->id = 0;
   dds_load_into(t, path);
+  held.p = nullptr;
   return t;
 }

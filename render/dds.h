@@ -6,13 +6,16 @@
 struct texture;
 
 enum { DDS_MAX_LEVELS = 32, DDS_MAX_SIZE = 65536 };
+// The most bytes one compressed upload takes (its size is a signed 32-bit count).
+enum : uint32_t { DDS_MAX_UPLOAD = 0x7FFFFFFF };
 
 struct dds_level {
-  uint32_t w, h, size; // pixels and compressed bytes of the level
+  uint32_t w, h; // pixels
+  uint32_t size; // compressed bytes: at most DDS_MAX_UPLOAD, as one upload takes
 };
 struct dds_info {
   uint32_t w, h;         // level 0
-  uint32_t nlevels;      // levels stored and uploaded (0 uploads nothing)
+  uint32_t nlevels;      // levels stored and uploaded; a mip map count of 0 is one level
   uint32_t block_bytes;  // 8 for DXT1, 16 for DXT3 and DXT5
   uint32_t glformat;     // GL_COMPRESSED_RGBA_S3TC_DXT{1,3,5}_EXT
   char fourcc[5];
@@ -24,7 +27,8 @@ uint32_t readu(FILE *fp);
 // Compressed bytes of a w x h level: whole 4 x 4 blocks.
 uint64_t dds_level_size(uint32_t w, uint32_t h, uint32_t block_bytes);
 // Reads and checks the 128-byte header from the start of fp, lays out the levels and checks that
-// the file holds them all. Every failure ends the program, reported under "load_dds". No OpenGL.
+// each can be uploaded and that the file holds them all. Every failure ends the program, reported
+// under "load_dds". No OpenGL.
 void dds_parse(FILE *fp, dds_info *info);
 // A DDS file read whole: the checked header and every stored level, back to back.
 struct dds_data {

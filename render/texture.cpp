@@ -5,6 +5,7 @@
 #include "core/strmap.h"
 #include "core/util.h"
 #include "render/dds.h"
+#include "render/image.h"
 #include <GL/glew.h>
 #include <GL/glu.h>
 #include <SDL.h>
@@ -106,42 +107,8 @@ uint8_t *surf_to_rgba(SDL_Surface *surf) {
   return out;
 }
 
-// Whether a PNG file ends before its IEND chunk; false for anything that is not a PNG.
-static bool png_cut_short(const uint8_t *b, size_t n) {
-  static const uint8_t sig[8] = {137, 80, 78, 71, 13, 10, 26, 10};
-  if (n < 8 || memcmp(b, sig, 8) != 0) return false;
-  size_t at = 8;
-  for (;;) {
-    if (n - at < 12) return true; // length, type and CRC of the next chunk
-    uint32_t len = (uint32_t)b[at] << 24 | (uint32_t)b[at + 1] << 16 | (uint32_t)b[at + 2] << 8 | b[at + 3];
-    if (len > n - at - 12) return true;
-    bool end = memcmp(b + at + 4, "IEND", 4) == 0;
-    at += 12 + (size_t)len;
-    if (end) return false;
-  }
-}
-
-SDL_Surface *img_load_whole(const char *path) {
-  SDL_RWops *rw = SDL_RWFromFile(path, "rb");
-  if (!rw) return nullptr;
-  Sint64 n = SDL_RWsize(rw);
-  uint8_t *buf = n >= 0 && n < INT32_MAX ? (uint8_t *)malloc((size_t)n + 1) : nullptr;
-  bool read = buf && SDL_RWread(rw, buf, 1, (size_t)n) == (size_t)n;
-  SDL_RWclose(rw);
-  SDL_Surface *surf = nullptr;
-  if (!read) SDL_SetError("cannot read %s", path);
-  else if (png_cut_short(buf, (size_t)n)) SDL_SetError("%s ends before the end of its PNG data", path);
-  else {
-    const char *dot = strrchr(path, '.');
-    // the ending is a hint for formats without a signature, as IMG_Load gives it
-    surf = IMG_LoadTyped_RW(SDL_RWFromConstMem(buf, (int)n), 1, dot ? dot + 1 : nullptr);
-  }
-  free(buf);
-  return surf;
-}
-
 void image_decode(const char *path, tex_image *img) {
-  SDL_Surface *surf = img_load_whole(path);
+  SDL_Surface *surf = img_load(path);
   // reported as the general loader's failure, on a first load and on a reload alike
   if (!surf) uerror_at("load_something_else", __LINE__, "IMG_Load: %s", SDL_GetError());
   img->w = surf->w;

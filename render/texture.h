@@ -31,10 +31,6 @@ struct tex_image {
   int32_t w, h;
   uint8_t *rgba;
 };
-// IMG_Load of a file read whole first, which refuses a PNG whose chunks stop before IEND (a file
-// still being written): SDL_image's reader ignores short reads and can loop forever on one.
-// Null with the SDL error set, as IMG_Load.
-SDL_Surface *img_load_whole(const char *path);
 // Reads and converts an image file; fails ("IMG_Load: %s") before anything is allocated. No OpenGL.
 void image_decode(const char *path, tex_image *img);
 // Mipmapped upload of a decoded image into t, reusing t->id as the GL name when it is non-zero;

@@ -8,6 +8,7 @@ PACKAGES=(
   xvfb xauth xdotool x11-utils mesa-utils libgl1-mesa-dri libx11-dev imagemagick
   libvorbis-dev libsquish-dev libsdl2-ttf-dev fonts-dejavu-core
   sox  # inspecting sounds and the disk audio driver's output (statistics, spectrograms); no test needs it
+  clang libclang-rt-14-dev llvm
 )
 missing=()
 for p in "${PACKAGES[@]}"; do

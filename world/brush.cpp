@@ -88,6 +88,7 @@ static void new_brush(const char *line, size_t nline) {
 void brush_read_file(void) {
   FILE *fp = fopen(ufmt("%s/brushes", g_root), "r");
   if (!fp) brush_error("failed to open %s/brushes", g_root);
+  ufile_guard held{fp};
   char buf[WOBJ_LINE_SIZE];
   size_t line = 0;
   brush *cur = nullptr;
@@ -112,7 +113,6 @@ void brush_read_file(void) {
         uwarn_at("parse_brushes", __LINE__, "'%s' at #%zu has no texture: its world items are not drawn", o->name, line);
     }
   }
-  fclose(fp);
   color_table_build();
 }
 

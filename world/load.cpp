@@ -26,8 +26,11 @@ static void load_terrain(void) {
   terrain *t = tn_create();
   t->tex = texmgr_get("terraintexture.png")->id;
   tn_build(t);
-  SDL_Surface *s = SDL_LoadBMP(ufmt("%s/hm.bmp", g_root));
+  // opened apart, so a missing file is reported by its name, not as an invalid parameter
+  SDL_RWops *rw = SDL_RWFromFile(ufmt("%s/hm.bmp", g_root), "rb");
+  SDL_Surface *s = rw ? SDL_LoadBMP_RW(rw, 1) : nullptr;
   if (!s) uerror_at("init", __LINE__, "SDL_LoadBMP: %s", SDL_GetError());
+  if (const char *why = hm_check(s)) uwarn_at("init", __LINE__, "\"%s/hm.bmp\" %s", g_root, why);
   heightmap *hm = (heightmap *)umalloc(sizeof *hm);
   hm->surf = s;
   hm->maxy = f_tn_hm_maxy;

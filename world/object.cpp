@@ -34,7 +34,8 @@ wobj *wobj_find(const char *name) {
 }
 
 void wobj_clear(void) {
-  for (size_t i = 0; i < g_nwobjs; i++) free(g_wobjs[i].pg.path);
+  // the slot past the count holds what a failed block had read
+  for (size_t i = 0; i <= g_nwobjs && i < WOBJ_MAX; i++) free(g_wobjs[i].pg.path);
   memset(g_wobjs, 0, sizeof g_wobjs);
   g_nwobjs = 0;
 }
@@ -145,14 +146,19 @@ void parse_object(FILE *fp, const char *name, size_t *line) {
 void parse_index(void) {
   FILE *fp = fopen(ufmt("%s/index", g_root), "r");
   if (!fp) uerror("failed to open %s/index", g_root);
+  ufile_guard held{fp};
   char buf[WOBJ_LINE_SIZE];
   size_t line = 0;
   while (char *s = wobj_read_line(fp, buf, &line)) {
     if (!*s) continue;
-    char key[64], value[128];
-    if (sscanf(s, "%63s %127s", key, value) != 2) uerror("parse error at #%zu", line);
-    if (strcmp(key, "object") == 0) parse_object(fp, value, &line);
+    char key[64], value[WOBJ_NAME_SIZE];
+    int end = 0;
+    if (sscanf(s, "%63s %127s%n", key, value, &end) != 2) uerror("parse error at #%zu", line);
+    if (strcmp(key, "object") != 0) continue;
+    // kept cut, the name would not match its full spelling in the brush file
+    if (s[end] && !isspace((unsigned char)s[end]))
+      uerror("object name longer than %d characters at #%zu", WOBJ_NAME_SIZE - 1, line);
+    parse_object(fp, value, &line);
   }
-  fclose(fp);
   uinfo("%zu objects loaded", g_nwobjs);
 }

@@ -61,6 +61,15 @@ uint32_t hm_sample(SDL_Surface *surf, float u, float v, float extent) {
   return (uint32_t)s;
 }
 
+const char *hm_check(const SDL_Surface *surf) {
+  const SDL_PixelFormat *f = surf->format;
+  if (!(f->Rmask | f->Gmask | f->Bmask))
+    return "is a palette image: its pixels hold no height and the terrain will be flat (save it as a 24-bit image)";
+  if (f->BytesPerPixel == 2)
+    return "is a 16-bit image: its heights reach at most 1/256 of f_tn_hm_maxy (save it as a 24-bit image)";
+  return nullptr;
+}
+
 void tn_sample_heights(terrain *t) {
   int n = t->ndivs + 1;
   for (int r = 0; r < n; r++) {
@@ -80,6 +89,9 @@ static void emit(const terrain *t, int r, int c) {
 
 void tn_build(terrain *t) {
   tn_sample_heights(t);
+  // Only the mesh with its height map is ever drawn (tn_draw shows a flat quad until then), so
+  // the builds before the map is attached compile nothing and a large grid is compiled once.
+  if (!t->hm) return;
   if (t->dlist) glDeleteLists(t->dlist, 1);
   t->dlist = glGenLists(1);
   glNewList(t->dlist, GL_COMPILE);

@@ -4,7 +4,9 @@
 
 struct SDL_Surface;
 
-enum { TN_MAX_NDIVS = 4096 };
+// The finest grid: 2048 cells per side (4.2 million vertices) loads in a few seconds on a software
+// renderer; 4096 (16.8 million) took four times as long, with the window unresponsive meanwhile.
+enum { TN_MAX_NDIVS = 2048 };
 
 struct heightmap {
   SDL_Surface *surf; // "hm.bmp" as loaded; kept for the program's life
@@ -33,10 +35,14 @@ terrain *tn_alloc(void);
 terrain *tn_create(void);
 // Heights of every vertex from hm (0 without one); no OpenGL.
 void tn_sample_heights(terrain *t);
-// tn_sample_heights, then the display list compiled anew (the old one is deleted).
+// tn_sample_heights, then, once the height map is attached, the display list compiled anew (the
+// old one is deleted). Without a height map nothing is compiled: tn_draw does not use the list.
 void tn_build(terrain *t);
 void tn_draw(void);
 // Ground height at world (x, z): bilinear over the vertex grid, the edge height outside it.
 float tn_height(const terrain *t, float x, float z);
+// Why a height map image gives no relief worth the name, or null when it is fine: a palette image
+// is flat, a 16-bit one nearly so. World loading warns with it; the world checker says the same.
+const char *hm_check(const SDL_Surface *surf);
 // Bilinear sample of the colour-masked raw pixels at (u, v) in [0, extent]; 0 outside.
 uint32_t hm_sample(SDL_Surface *surf, float u, float v, float extent);

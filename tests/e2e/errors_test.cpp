@@ -2,7 +2,10 @@
 #include "fixture.h"
 #include "proc.h"
 
+#include <SDL.h>
+#include <SDL_image.h>
 #include <cstdio>
+#include <filesystem>
 #include <regex>
 
 namespace {
@@ -86,3 +89,32 @@ TEST_F(errors, link_error_names_both_sources_and_the_log) {
 }
 
 } // namespace
+
+// A world made with the wrong image settings: the loader says what is wrong with each file on
+// its way to the first fatal one. An 8-bit height map warns that the terrain will be flat, a
+// sky face of another size is named alone, and a missing catalogue ends the start.
+TEST_F(errors, a_broken_world_says_what_is_wrong_with_each_file) {
+  if (!game_has_world()) GTEST_SKIP() << "no generated world";
+  namespace fs = std::filesystem;
+  std::string data = g.dir + "/" + g.data, sky = data + "/skybox";
+  fs::path world_sky = fs::read_symlink(sky);
+  ASSERT_TRUE(fs::remove(sky) && fs::create_directory(sky));
+  for (const fs::directory_entry &e : fs::directory_iterator(world_sky))
+    if (e.path().filename() != "top.png") fs::create_symlink(e.path(), sky + "/" + e.path().filename().string());
+  SDL_Surface *face = SDL_CreateRGBSurfaceWithFormat(0, 16, 16, 32, SDL_PIXELFORMAT_ABGR8888);
+  SDL_Surface *pal = SDL_CreateRGBSurfaceWithFormat(0, 8, 8, 8, SDL_PIXELFORMAT_INDEX8);
+  ASSERT_EQ(IMG_SavePNG(face, (sky + "/top.png").c_str()), 0);
+  fs::remove(data + "/hm.bmp");
+  ASSERT_EQ(SDL_SaveBMP(pal, (data + "/hm.bmp").c_str()), 0);
+  SDL_FreeSurface(face);
+  SDL_FreeSurface(pal);
+  fs::remove(data + "/index");
+  std::string err = run_to_error_box();
+  EXPECT_TRUE(std::regex_search(err, std::regex("(^|\\n)warning: init#[0-9]+: \"data/hm.bmp\" is a palette image: its pixels "
+                                                "hold no height and the terrain will be flat \\(save it as a 24-bit image\\)\\n")))
+      << err;
+  EXPECT_TRUE(std::regex_search(err, std::regex("(^|\\n)warning: load_cubemap#[0-9]+: cube map face skybox/top.png is 16x16, expected 64x64\\n")))
+      << err;
+  EXPECT_EQ(std::regex_replace(err, std::regex("[^\\n]*skybox/top.png[^\\n]*\\n"), "").find("cube map face"), std::string::npos) << err;
+  EXPECT_TRUE(std::regex_search(err, std::regex("(^|\\n)error: parse_index#[0-9]+: failed to open data/index\\n$"))) << err;
+}

@@ -1,6 +1,7 @@
 // Texture manager and DDS upload against a real GL context.
 #include "core/fmon.h"
 #include "core/params.h"
+#include "core/util.h"
 #include "render/dds.h"
 #include "render/texture.h"
 #include "tests/gl/ddsfile.h"
@@ -88,7 +89,7 @@ TEST(Texmgr, ReloadRefillsTheRecordOrWarnsAndKeepsTheOld) {
     uint32_t px;  // texel (0, 0) afterwards
   } saves[] = {
       {&png, blue, nullptr, 4, 0x0000FFFF},
-      {&png, blue.substr(0, blue.size() / 2), "^warning: load_something_else#[0-9]+: IMG_Load: .*sign.png ends before the end of its PNG data\n$", 4, 0x0000FFFF},
+      {&png, blue.substr(0, blue.size() / 2), "^warning: load_something_else#[0-9]+: IMG_Load: .*sign.png: PNG (ends before its IEND chunk|chunk .* past the end of the file).*\n$", 4, 0x0000FFFF},
       {&png, "", "^warning: load_something_else#[0-9]+: IMG_Load: Couldn't open .*sign.png\n$", 4, 0x0000FFFF},
       {&png, "not an image", "^warning: load_something_else#[0-9]+: IMG_Load: .+\n$", 4, 0x0000FFFF},
       {&dds, bad_magic.bytes(), "^warning: load_dds#[0-9]+: invalid magic 'XDS'\n$", 8, 0xFF0000FF},
@@ -140,4 +141,24 @@ TEST(DdsUpload, LevelsAsStoredAndAShortChainStillSamples) {
   glEnd();
   glDisable(GL_TEXTURE_2D);
   EXPECT_EQ(target.pixel(4, 4), 0xFF0000FFu);
+}
+
+TEST(DdsUpload, CountZeroIsOneLevelAndOversizeIsRefused) {
+  TempDir d;
+  std::string zero = dxt1_red(1);
+  zero[28] = 0; // mip map count 0, with its flag set
+  d.write("zero.dds", zero);
+  glBindTexture(GL_TEXTURE_2D, load_dds(d.path("zero.dds").c_str())->id);
+  EXPECT_EQ(level_param(0, GL_TEXTURE_WIDTH), 8);
+  EXPECT_EQ(texel(GL_TEXTURE_2D, 5, 3), 0xFF0000FFu);
+  // wider than the driver takes: said at once instead of an empty texture
+  GLint max = 0;
+  glGetIntegerv(GL_MAX_TEXTURE_SIZE, &max);
+  DdsFile wide;
+  wide.fourcc = "DXT1", wide.w = (uint32_t)max * 2, wide.data = std::string((size_t)max * 4, '\0');
+  d.write("wide.dds", wide.bytes());
+  ufault f;
+  EXPECT_FALSE(utry([&] { load_dds(d.path("wide.dds").c_str()); }, &f, true));
+  EXPECT_EQ(std::string(f.msg), ufmt("%dx4 is larger than the %d pixels per side this OpenGL takes", max * 2, max));
+  EXPECT_STREQ(f.func, "load_dds");
 }

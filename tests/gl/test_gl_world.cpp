@@ -14,7 +14,7 @@ TEST(TerrainDraw, SeenFromAboveWithTheImageTopToTheNorth) {
   i_tn_ndivs = 4, f_tn_sz = 40;
   terrain *t = tn_create();
   i_tn_ndivs = ndivs, f_tn_sz = sz;
-  uint32_t first = t->dlist;
+  EXPECT_EQ(t->dlist, 0u); // nothing draws the grid before its height map: nothing is compiled
   TempDir d; // texture: top half red, bottom half blue
   save_png(d.path("ground.png"), 4, 4, 0x0000FFFF);
   SDL_Surface *s = IMG_Load(d.path("ground.png").c_str()), *hm = SDL_CreateRGBSurfaceWithFormat(0, 4, 4, 24, SDL_PIXELFORMAT_BGR24);
@@ -22,8 +22,12 @@ TEST(TerrainDraw, SeenFromAboveWithTheImageTopToTheNorth) {
   SDL_FillRect(s, &top, SDL_MapRGBA(s->format, 255, 0, 0, 255));
   IMG_SavePNG(s, d.path("ground.png").c_str());
   t->tex = load_something_else(d.path("ground.png").c_str())->id;
+  tn_build(t);
+  EXPECT_EQ(t->dlist, 0u);
   SDL_FillRect(hm, nullptr, SDL_MapRGB(hm->format, 255, 255, 255)); // white: the ground at maxy
   t->hm = new heightmap{hm, 20};
+  tn_build(t);
+  uint32_t first = t->dlist;
   tn_build(t);
   if (t->dlist != first) { // getting the first name back proves it was deleted
     EXPECT_FALSE(glIsList(first));

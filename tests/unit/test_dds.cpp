@@ -39,6 +39,11 @@ TEST(DdsHeaderDeath, TheFirstFailedCheckIsReported) {
       // sizes and counts the header allows but no file can hold
       {[](DdsFile &d) { d.w = d.h = 0xFFFFFFFF; }, "invalid size 4294967295x4294967295 \\(1 to 65536 pixels per side\\)"},
       {[](DdsFile &d) { d.w = 256, d.h = 64, d.mips = 10; }, "mip map count \\(10\\) exceeds the 9 levels of 256x64"},
+      // a level no upload takes: 4 GiB would wrap to 0 in 32 bits, 2 GiB is one byte too many
+      {[](DdsFile &d) { d.w = d.h = 65536; }, "level 0 of 65536x65536 DXT5 is 4294967296 bytes, more than one upload takes \\(2147483647\\)"},
+      {[](DdsFile &d) { d.w = d.h = 65536, d.fourcc = "DXT1"; }, "level 0 of 65536x65536 DXT1 is 2147483648 bytes, more than one upload takes \\(2147483647\\)"},
+      // a mip map count of 0 is one level, which must be there
+      {[](DdsFile &d) { d.mips = 0, d.data = ""; }, "expression '\\(r = fread\\(buf, 1, size, fp\\)\\) == size' is false"},
   };
   for (auto &c : cases)
     EXPECT_EXIT(parse(c.edit), testing::ExitedWithCode(1), std::string("^error: load_dds#[0-9]+: ") + c.message + "\n$");
@@ -64,8 +69,9 @@ TEST(DdsLevels, ChainCountsAndBlockSizes) {
   EXPECT_EQ(i.glformat, 0x83F1u);
   EXPECT_EQ(i.levels[0].size + i.levels[1].size, 16u);
   EXPECT_EQ(parse([](DdsFile &d) { d.fourcc = "DXT3"; }).glformat, 0x83F2u);
-  // one level without DDSD_MIPMAPCOUNT, whatever the field says; a count of 0 means none
+  // one level without DDSD_MIPMAPCOUNT, whatever the field says, and with a count of 0
   EXPECT_EQ(parse([](DdsFile &d) { d.flags &= ~0x20000u, d.mips = 3; }).nlevels, 1u);
-  EXPECT_EQ(parse([](DdsFile &d) { d.mips = 0, d.data = ""; }).nlevels, 0u);
+  i = parse([](DdsFile &d) { d.mips = 0; });
+  EXPECT_TRUE(i.nlevels == 1 && i.levels[0].size == 16);
   EXPECT_EQ(dds_level_size(65536, 65536, 16), 4294967296ull); // no 32-bit wrap
 }

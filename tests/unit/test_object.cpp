@@ -87,11 +87,22 @@ TEST_F(Catalogue, EveryBadLineEndsTheLoadWithItsMessage) {
       {"   ", "line of blanks in object 'o' at #3"},
       {"file   ", "missing texture name in object 'o' at #3"},
       {long_key.c_str(), "unknown specifier 'k{255}'\n"},
+      {"clip 0 0 2147483647 1", "'clip' value out of range at #3\n"},
+      {"num_clumps 3e9", "'num_clumps' out of range at #3\n"},
   };
   for (auto &c : cases)
     EXPECT_EXIT(load(std::string("object o\nscale 1\n") + c[0] + "\n\n"), testing::ExitedWithCode(1),
                 std::string("error: parse_object#[0-9]+: ") + c[1])
         << c[0];
+}
+
+// A name is kept whole, as the brush file spells it, or refused at its line: never cut.
+TEST_F(Catalogue, NamesAreKeptWholeOrRefused) {
+  std::string n127(127, 'n');
+  load("object " + n127 + "\t\n\n");
+  EXPECT_EQ(wobj_find(n127.c_str()), &g_wobjs[0]);
+  EXPECT_EXIT(load("\nobject " + n127 + "x\n\n"), testing::ExitedWithCode(1),
+              "^error: parse_index#[0-9]+: object name longer than 127 characters at #2\n$");
 }
 
 TEST_F(Catalogue, TheTableHoldsAtMost1024Objects) {

@@ -47,7 +47,7 @@ TEST(HmSample, BilinearInsideZeroOutsideNeverPastTheImage) {
   for (float u : {-0.01f, 1.01f, NAN}) EXPECT_EQ(hm_sample(s, u, 0.5f, 1), 0u) << u;
 }
 
-TEST(TerrainHeights, WhiteIsMaxyPaletteIsFlat) {
+TEST(TerrainHeights, WhiteIsMaxyPaletteIsFlatAndSaysSo) {
   Grid g;
   terrain *white = g.on(bmp(16, 16, [](int, int) { return 0xFFFFFFu; }), 20);
   terrain *pal = g.on(bmp(16, 16, nullptr, 8), 20);
@@ -56,6 +56,13 @@ TEST(TerrainHeights, WhiteIsMaxyPaletteIsFlat) {
       EXPECT_EQ(white->verts[r][c].y, 20.0f) << r << "," << c;
       EXPECT_EQ(pal->verts[r][c].y, 0.0f);
     }
+  // the flat result stays, but loading (and the world checker) say why
+  EXPECT_EQ(hm_check(white->hm->surf), nullptr);
+  ASSERT_NE(hm_check(pal->hm->surf), nullptr);
+  EXPECT_STREQ(hm_check(pal->hm->surf), "is a palette image: its pixels hold no height and the terrain will be flat (save it as a 24-bit image)");
+  SDL_Surface *s16 = SDL_CreateRGBSurfaceWithFormat(0, 1, 1, 16, SDL_PIXELFORMAT_RGB565);
+  EXPECT_STREQ(hm_check(s16), "is a 16-bit image: its heights reach at most 1/256 of f_tn_hm_maxy (save it as a 24-bit image)");
+  SDL_FreeSurface(s16);
 }
 
 TEST(TnHeight, CornersCellsAndBeyondTheEdges) {
@@ -74,7 +81,7 @@ TEST(TnHeight, CornersCellsAndBeyondTheEdges) {
 TEST(TerrainDeath, SizesThatMakeNoGridAreRejected) {
   Grid g;
   i_tn_ndivs = 0;
-  EXPECT_EXIT(tn_alloc(), testing::ExitedWithCode(1), "^error: tn_alloc#[0-9]+: i_tn_ndivs \\(0\\) must be between 1 and 4096\n$");
+  EXPECT_EXIT(tn_alloc(), testing::ExitedWithCode(1), "^error: tn_alloc#[0-9]+: i_tn_ndivs \\(0\\) must be between 1 and 2048\n$");
   i_tn_ndivs = 2147483647; // ndivs + 1 rows would overflow
   EXPECT_EXIT(tn_alloc(), testing::ExitedWithCode(1), "i_tn_ndivs \\(2147483647\\)");
   i_tn_ndivs = 10, f_tn_sz = 0;

@@ -42,20 +42,45 @@ TEST(SkyTables, SunIsTurned52DegreesAboutX) {
   EXPECT_NEAR(sun[2], 0.30783f, 1e-5);
 }
 
+TEST(SkyFaces, TheOddFaceIsNamedNotTheOthers) {
+  const struct {
+    int w[6], h[6];
+    uint32_t odd;
+    int side;
+  } cases[] = {
+      {{64, 64, 64, 64, 64, 64}, {64, 64, 64, 64, 64, 64}, 0, 64},
+      {{32, 64, 64, 64, 64, 64}, {32, 64, 64, 64, 64, 64}, 1 << 0, 64}, // the first face is the odd one
+      {{64, 64, 64, 64, 64, 64}, {64, 64, 64, 32, 64, 64}, 1 << 3, 64}, // not square
+      {{32, 32, 32, 64, 64, 64}, {32, 32, 32, 64, 64, 64}, 7 << 3, 32}, // a tie: the earliest size
+      {{64, 64, 64, 64, 64, 64}, {32, 32, 32, 32, 32, 32}, 63, 64},     // nothing square: all
+  };
+  for (auto &c : cases) {
+    int side = 0;
+    EXPECT_EQ(sky_odd_faces(c.w, c.h, &side), c.odd) << c.w[0] << "x" << c.h[0];
+    EXPECT_EQ(side, c.side);
+  }
+}
+
 TEST(ImageDeath, UnreadableImagesEndTheProgramBeforeAnyUpload) {
   TempDir d;
-  EXPECT_EXIT(load_something_else(d.path("no.png").c_str()), testing::ExitedWithCode(1), "^error: load_something_else#[0-9]+: IMG_Load: .+\n$");
-  // a PNG cut short (still being written) is refused: SDL_image's reader would loop on it forever
-  SDL_Surface *s = SDL_CreateRGBSurfaceWithFormat(0, 8, 8, 32, SDL_PIXELFORMAT_RGBA32);
-  IMG_SavePNG(s, d.path("whole.png").c_str());
+  // a PNG whose chunk runs past the end, or that stops before IEND, is refused: SDL_image would
+  // re-read a stale chunk for ever
+  SDL_Surface *s = SDL_CreateRGBSurfaceWithFormat(0, 4, 4, 32, SDL_PIXELFORMAT_ABGR8888);
+  IMG_SavePNG(s, d.path("ok.png").c_str());
   SDL_FreeSurface(s);
-  FILE *in = fopen(d.path("whole.png").c_str(), "rb");
-  char head[60];
-  ASSERT_EQ(fread(head, 1, sizeof head, in), sizeof head);
-  fclose(in);
-  d.write("cut.png", std::string(head, sizeof head));
-  EXPECT_NE(img_load_whole(d.path("whole.png").c_str()), nullptr);
-  EXPECT_EXIT(load_something_else(d.path("cut.png").c_str()), testing::ExitedWithCode(1),
-              "^error: load_something_else#[0-9]+: IMG_Load: .*cut.png ends before the end of its PNG data\n$");
+  FILE *fp = fopen(d.path("ok.png").c_str(), "rb");
+  std::string png(4096, 0);
+  png.resize(fread(&png[0], 1, png.size(), fp));
+  fclose(fp);
+  std::string long_chunk = png;
+  long_chunk.replace(33, 4, "\x79\x00\x00\x00", 4); // the chunk after IHDR
+  const std::string cases[][2] = {
+      {long_chunk, ".*bad.png: PNG chunk '....' at byte 33 declares 2030043136 bytes past the end of the file"},
+      {png.substr(0, png.size() - 12), ".*bad.png: PNG ends before its IEND chunk, at byte [0-9]+"},
+  };
+  for (auto &c : cases)
+    EXPECT_EXIT(load_something_else(d.write("bad.png", c[0]).c_str()), testing::ExitedWithCode(1),
+                "^error: load_something_else#[0-9]+: IMG_Load: " + c[1] + "\n$");
+  EXPECT_EXIT(load_something_else(d.path("no.png").c_str()), testing::ExitedWithCode(1), "^error: load_something_else#[0-9]+: IMG_Load: .+\n$");
   EXPECT_EXIT({ usetroot(d.dir.c_str()); load_cubemap(g_sky_faces); }, testing::ExitedWithCode(1), "^error: load_cubemap#[0-9]+: failed to open skybox/front.png\n$");
 }
