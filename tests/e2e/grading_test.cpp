@@ -221,6 +221,15 @@ long speck_pixels(const image &img, int y0, int y1) {
   return n;
 }
 
+// Mean difference of two pictures over a rectangle, all channels.
+double mean_diff(const image &a, const image &b, int x0, int y0, int x1, int y1) {
+  double d = 0;
+  for (int y = y0; y < y1; y++)
+    for (int x = x0; x < x1; x++)
+      for (int c = 0; c < 3; c++) d += std::abs(a.rgb[((size_t)y * a.w + x) * 3 + c] - b.rgb[((size_t)y * b.w + x) * 3 + c]);
+  return d / ((x1 - x0) * (y1 - y0) * 3);
+}
+
 TEST_P(weather, falls_where_the_player_looks) {
 #ifndef E2E_WORLDGEN
   GTEST_SKIP() << "velder-worldgen was not built";
@@ -243,6 +252,12 @@ TEST_P(weather, falls_where_the_player_looks) {
   // the start looks level at the horizon, in the middle of the picture
   long streaks = streak_pixels(shot, TH + 4, shot.h * 3 / 8), specks = speck_pixels(shot, TH + 4, shot.h * 3 / 8);
   img_save(shot, g.dir + "/sky");
+  // until the player moves, the logo stands over the picture in the window, never in a screenshot
+  image window;
+  ASSERT_TRUE(game_capture(&g, "window", &window));
+  ASSERT_TRUE(window.w == shot.w && window.h == shot.h);
+  double logo = mean_diff(window, shot, 171, 60, 683, 170), beside = mean_diff(window, shot, 0, 60, 160, 170);
+  EXPECT_GT(logo, beside + 3) << "logo " << logo << ", beside it " << beside;
   if (std::string(w.weather) == "rain") {
     EXPECT_GT(streaks, 1000) << "no rain in the sky";
   } else {
