@@ -35,11 +35,6 @@ TEST(Rain, StreaksFallAndStartAgainAtTheTop) {
     steps++;
   } while (rain_droplets[2].y != 60.0f && steps < 100);
   EXPECT_EQ(steps, 52);
-  // a second init starts over
-  i_rain_ndroplets = 3;
-  rain_init(8);
-  i_rain_ndroplets = old;
-  EXPECT_EQ(rain_droplets.count, 3u);
 }
 
 TEST(Snow, FlakesAreUprightSquaresTurnedAboutTheVertical) {
