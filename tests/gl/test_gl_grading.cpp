@@ -223,9 +223,11 @@ TEST(Weather, RainAndSnowDrawAndRestoreTheSceneState) {
     for (int y = 0; y < 64; y++)
       for (int x = 0; x < 64; x++) lit += (target.pixel(x, y) >> 24) > 0;
     EXPECT_GT(lit, 20) << p.name;
-    GLint func = 0;
+    GLint func = 0, buffer = -1;
     glGetIntegerv(GL_ALPHA_TEST_FUNC, &func);
+    glGetIntegerv(GL_ARRAY_BUFFER_BINDING, &buffer);
     EXPECT_TRUE(!glIsEnabled(GL_BLEND) && glIsEnabled(GL_ALPHA_TEST) && func == GL_GREATER) << p.name;
+    EXPECT_TRUE(buffer == 0 && !glIsEnabled(GL_VERTEX_ARRAY)) << p.name << ": client arrays of later passes would read the flakes";
   }
   glDisable(GL_ALPHA_TEST);
   glUseProgram(0);
