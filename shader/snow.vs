@@ -6,19 +6,19 @@ uniform float randrad;  // half-width of the cloud as uploaded; its centre stand
 
 varying float v_alpha;
 
-// A flake farther than about half of randrad is smaller than a pixel, and one high above the
-// eye is never in view; the cloud is folded into the box where flakes are seen, which makes
-// the snowfall several times denser for the same flakes.
+// A flake farther than about 20 units is hardly bigger than a pixel, and one high above the
+// eye is never in view; the cloud is folded into the box round the eye where flakes are seen,
+// which makes the snowfall many times denser for the same flakes (and the same cost).
 const float EYE = -37.5;          // the eye's height in cloud coordinates
-const float BELOW = 12.5;         // the box reaches this far under the eye (the ground hides it)
-const float ABOVE = 27.5;         // and this far over it
+const float BELOW = 10.0;         // the box reaches this far under the eye (the ground hides it)
+const float ABOVE = 24.0;         // and this far over it
 const float FALL_SPEED = 1.5;     // units per second
 const int DRIFT_PERIOD = 6000;    // ms for one loop of the sideways drift
 const float DRIFT = 0.7;          // units
 const float EDGE = 4.0;           // flakes fade out this close to a face of the box
 const float TORN = 0.2;           // a corner this close to a face may belong to a torn flake
-const float NEAR = 1.5;           // flakes closer to the eye than this are not drawn: too big
-const float NEAR_FADE = 4.0;      // and they fade in from there
+const float NEAR = 2.0;           // flakes closer to the eye than this are not drawn: too big
+const float NEAR_FADE = 5.0;      // and they fade in from there
 
 // Tick counts run far beyond what a float holds to the millisecond, so the periods are
 // reduced in integers first; the first frame sees times just below zero.
@@ -30,7 +30,7 @@ int imod(int a, int b)
 
 void main()
 {
-    float hw = 0.5 * randrad; // half-width of the box
+    float hw = 0.4 * randrad; // half-width of the box
     float height = BELOW + ABOVE;
     // the fall repeats after one box height, so folding never sees a jump
     int fall_period = int(height / FALL_SPEED * 1000.0 + 0.5);

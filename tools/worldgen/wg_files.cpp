@@ -121,7 +121,7 @@ static std::string param_file(const wg_world &w) {
   // the terrain's size: the same density reads as the same weather. Streaks cost the CPU about
   // 0.4 ms a frame per thousand, flakes their five passes; the tiny world keeps tests quick.
   addf(s, "i_rain_ndroplets %d\n", w.weather == "rain" ? (tiny ? 2000 : 4000) : 0);
-  addf(s, "i_snow_nflakes %d\n", w.weather == "snow" ? (tiny ? 2500 : 5000) : 0);
+  addf(s, "i_snow_nflakes %d\n", w.weather == "snow" ? (tiny ? 2500 : 4000) : 0);
   addf(s, "i_tn_ndivs %d\nf_tn_sz %g\nf_tn_hm_maxy %g\n", P.tn_ndivs, P.tn_sz, P.hm_maxy);
   addf(s, "f_walk_speed 2.8\nf_texture_scale 1\n");
   addf(s, "i_grass_ntufts %d\ni_grass_cell_sample_res 8\n", P.grass_ntufts);
