@@ -217,9 +217,22 @@ static void check_world(const std::string &root, world &w) {
     // the entry for white (column 255, row 15) stays bright, black (0, 0) stays dark
     EXPECT_GT(t.rgb[((size_t)15 * t.w + 255) * 3 + 1], 200) << c;
     EXPECT_LT(t.rgb[1], 60) << c;
+    // a look the player notices: on average several levels away from the identity
+    double moved = 0;
+    for (int y = 0; y < 16; y++)
+      for (int x = 0; x < 256; x++)
+        for (int k = 0; k < 3; k++) {
+          int level = k == 0 ? x % 16 : k == 1 ? y : x / 16;
+          moved += std::abs(t.rgb[((size_t)y * t.w + x) * 3 + k] - level * 17);
+        }
+    EXPECT_GT(moved / (256 * 16 * 3), 6) << c;
     looks.insert(t.rgb);
   }
-  EXPECT_GE(looks.size(), 4u);
+  // every region its own look
+  std::set<std::string> region_cluts;
+  for (auto &b : w.brushes) region_cluts.insert(b.clut);
+  EXPECT_GE(region_cluts.size(), 6u);
+  EXPECT_EQ(looks.size(), cluts.size());
 
   // sky: twelve square RGBA faces, one size per set, horizon in the fog colour
   for (const char *set : {"", "s_"}) {

@@ -49,7 +49,7 @@ const wg_region_def g_regions[R_COUNT] = {
     {"meadow", 0x7FBF3F, 0x7FBF40, "sounds/steps_grass.def", "clut/warm.bmp", 1.2f,
      {"oak", "birch", "bush_green", "bush_green", "bush_green", "bush_berry", "rock_grey"},
      {"grass_meadow", "flowers"}},
-    {"flower_field", 0xD8B0E0, 0xD8B0E1, "sounds/steps_grass.def", "clut/warm.bmp", 1.8f,
+    {"flower_field", 0xD8B0E0, 0xD8B0E1, "sounds/steps_grass.def", "clut/bloom.bmp", 1.8f,
      {"heather", "heather", "heather", "bush_berry", "birch"},
      {"flowers_thick", "grass_short"}},
     {"broadleaf_wood", 0x2F8F2F, 0x2F8F30, "sounds/steps_forest.def", "clut/lush.bmp", 2.4f,
@@ -61,7 +61,7 @@ const wg_region_def g_regions[R_COUNT] = {
     {"rocky_upland", 0x8F8F80, 0x8F8F81, "sounds/steps_gravel.def", "clut/cold.bmp", 2.5f,
      {"rock_grey", "rock_grey", "rock_grey", "juniper", "juniper", "pine"},
      {"grass_dry"}},
-    {"snowfield", 0xF0F4FF, 0xF0F4FE, "sounds/steps_snow.def", "clut/cold.bmp", 1.0f,
+    {"snowfield", 0xF0F4FF, 0xF0F4FE, "sounds/steps_snow.def", "clut/crisp.bmp", 1.0f,
      {"rock_snow", "rock_snow", "rock_snow", "snag", "pine"},
      {"grass_snow"}},
 };
