@@ -101,28 +101,30 @@ static void parse_line(const param_row &p, const char *line) {
   }
 }
 
+const param_row *parse_cfg_line(char *line, size_t lineno) {
+  line[strcspn(line, "\r\n")] = 0;
+  if (line[0] == '#' || line[0] == 0) return nullptr;
+  const param_row *row = nullptr;
+  for (const param_row &p : g_params)
+    if (strncmp(line, p.name, strlen(p.name)) == 0) {
+      row = &p;
+      break;
+    }
+  if (!row) {
+    line[strcspn(line, " \t\v\f")] = 0;
+    uwarn_at("parse_cfg", __LINE__, "unknown param at #%zu: %s", lineno, line);
+    return nullptr;
+  }
+  parse_line(*row, line);
+  return row;
+}
+
 void parse_cfg(void) {
   FILE *fp = fopen(ufmt("%s/param.cfg", g_root), "r");
   if (!fp) return;
-  char line[512]; // longer lines arrive in pieces of up to 511 characters
+  char line[PARAM_LINE_SIZE]; // longer lines arrive in pieces of up to 511 characters
   size_t lineno = 0;
-  while (fgets(line, sizeof line, fp)) {
-    lineno++;
-    line[strcspn(line, "\r\n")] = 0;
-    if (line[0] == '#' || line[0] == 0) continue;
-    const param_row *row = nullptr;
-    for (const param_row &p : g_params)
-      if (strncmp(line, p.name, strlen(p.name)) == 0) {
-        row = &p;
-        break;
-      }
-    if (!row) {
-      line[strcspn(line, " \t\v\f")] = 0;
-      uwarn("unknown param at #%zu: %s", lineno, line);
-      continue;
-    }
-    parse_line(*row, line);
-  }
+  while (fgets(line, sizeof line, fp)) parse_cfg_line(line, ++lineno);
   fclose(fp);
 }
 

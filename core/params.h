@@ -1,10 +1,11 @@
 // Global parameters read from "param.cfg", and the run-time statistics counters.
 #pragma once
+#include <cstddef>
 #include <cstdint>
 
 enum { PT_INT = 0, PT_BOOL = 1, PT_FLOAT = 2, PT_STRING = 3, PT_VEC3 = 4 };
 enum { ST_UINT = 1, ST_FLOAT = 2 };
-enum { PARAM_STRING_SIZE = 64, NPARAMS = 31, NSTATS = 14 };
+enum { PARAM_STRING_SIZE = 64, NPARAMS = 31, NSTATS = 14, PARAM_LINE_SIZE = 512 };
 
 struct param_row {
   const char *name;
@@ -53,4 +54,7 @@ extern pm_stats pm;
 extern r_stats r;
 
 void parse_cfg(void);
+// One line of param.cfg as parse_cfg takes it (cut at its line end here): the row it gave a value,
+// or null for comments, empty lines and unknown names (a warning says which). lineno: its number.
+const param_row *parse_cfg_line(char *line, size_t lineno);
 void stats_print(void);

@@ -15,7 +15,11 @@ static thread_local int try_depth, try_quiet;
 static thread_local ufault try_fault;
 struct ufault_unwind {};
 
+static uwarn_sink_fn warn_sink;
+
 bool uin_try(void) { return try_depth > 0; }
+
+void uwarn_set_sink(uwarn_sink_fn sink) { warn_sink = sink; }
 
 umem_guard::~umem_guard() { free(p); }
 
@@ -72,6 +76,14 @@ void uerror_at(const char *func, unsigned line, const char *fmt, ...) {
 
 void uwarn_at(const char *func, unsigned line, const char *fmt, ...) {
   va_list ap;
+  if (warn_sink) {
+    char msg[1024]; // cut to fit, as a fault's message
+    va_start(ap, fmt);
+    vsnprintf(msg, sizeof msg, fmt, ap);
+    va_end(ap);
+    warn_sink(func, line, msg);
+    return;
+  }
   if (try_quiet) return;
   fprintf(stderr, "warning: %s#%u: ", func, line);
   va_start(ap, fmt);

@@ -32,6 +32,11 @@ template <typename F> bool utry(F &&f, ufault *fault = nullptr, bool quiet = fal
 }
 // Whether a recoverable scope is active on this thread.
 bool uin_try(void);
+// Tools that report a world's faults take the warnings themselves: while a sink is set, every
+// uwarn goes to it (function, source line, message) instead of standard error, in quiet scopes
+// too. A fault raised in a scope is not a warning: utry hands it back. Null restores the default.
+typedef void (*uwarn_sink_fn)(const char *func, unsigned line, const char *msg);
+void uwarn_set_sink(uwarn_sink_fn sink);
 // Frees a block when its holder's block ends, also when a failure unwinds out of a recoverable
 // scope half way through a reader. Set p to null to keep the block.
 struct umem_guard {

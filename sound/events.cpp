@@ -41,32 +41,51 @@ void snd_events_init(void) {
 
 void snd_events_use_mixer(const snd_test_mixer *m) { test_mixer = m; }
 
-void snd_def_load(const char *name) {
+void snd_def_free(snd_def *d) {
+  for (char *p : d->sounds) free(p);
+  ua_free(d->sounds);
+  free(d);
+}
+
+snd_def *snd_def_read(const char *name) {
+  cfg *c = cfg_read(name);
   snd_def *d = (snd_def *)ucalloc(1, sizeof *d);
   d->volume_min = d->volume_max = 1;
-  cfg *c = cfg_read(name);
-  for (int n = 1; n <= SND_DEF_MAX_SOUNDS; n++) {
-    char key[32];
-    usnprintf(key, sizeof key, "sound%d", n);
-    const char *value = (const char *)sm_get(c->map, key);
-    if (!value) break; // sound3 without sound2 is not read
-    char path[SND_PATH_SIZE];
-    umakepath(path, sizeof path, value);
-    ua_push(d->sounds, copy_string(path));
-  }
-  float v[2];
-  if (sm_get(c->map, "delay")) {
-    cfg_get_vec2(c, "delay", v);
-    d->delay_min = v[0], d->delay_max = v[1];
-  }
-  if (sm_get(c->map, "volume")) {
-    cfg_get_vec2(c, "volume", v);
-    d->volume_min = v[0], d->volume_max = v[1];
-  }
-  if (sm_get(c->map, "cutoff")) d->cutoff = cfg_get_float(c, "cutoff");
+  // the record and the definition go whatever happens; a failure is then raised again as the
+  // reader's own
+  ufault f;
+  bool ok = utry(
+      [&] {
+        for (int n = 1; n <= SND_DEF_MAX_SOUNDS; n++) {
+          char key[32];
+          usnprintf(key, sizeof key, "sound%d", n);
+          const char *value = (const char *)sm_get(c->map, key);
+          if (!value) break; // sound3 without sound2 is not read
+          char path[SND_PATH_SIZE];
+          umakepath(path, sizeof path, value);
+          ua_push(d->sounds, copy_string(path));
+        }
+        float v[2];
+        if (sm_get(c->map, "delay")) {
+          cfg_get_vec2(c, "delay", v);
+          d->delay_min = v[0], d->delay_max = v[1];
+        }
+        if (sm_get(c->map, "volume")) {
+          cfg_get_vec2(c, "volume", v);
+          d->volume_min = v[0], d->volume_max = v[1];
+        }
+        if (sm_get(c->map, "cutoff")) d->cutoff = cfg_get_float(c, "cutoff");
+      },
+      &f, true);
   cfg_free(c);
-  sm_set(defs, name, (uintptr_t)d);
+  if (!ok) {
+    snd_def_free(d);
+    uerror_at(f.func, f.line, "%s", f.msg);
+  }
+  return d;
 }
+
+void snd_def_load(const char *name) { sm_set(defs, name, (uintptr_t)snd_def_read(name)); }
 
 snd_def *snd_def_get(const char *name) { return defs ? (snd_def *)sm_get(defs, name) : nullptr; }
 

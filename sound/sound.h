@@ -55,6 +55,9 @@ struct snd_event {
 void snd_events_init(void);
 // Reads a definition file (a path under the data root) into the registry under its path.
 void snd_def_load(const char *name);
+// Reads a definition file into a new definition, outside the registry; no device needed.
+snd_def *snd_def_read(const char *name);
+void snd_def_free(snd_def *d);
 // The loaded definition of name, or null.
 snd_def *snd_def_get(const char *name);
 // Starts one sound of a loaded definition, after its random delay; pos is null for a sound

@@ -53,6 +53,8 @@ static brush *color_find(uint32_t c) {
   return nullptr;
 }
 
+static brush *cur_brush; // the brush the lines read belong to; null before the first
+
 uarray<wobj *> *brush_list(brush *b, int32_t type) {
   switch (type) {
   case WOBJ_MASS: return &b->mass;
@@ -68,6 +70,7 @@ void brush_clear(void) {
     for (int t = 0; t < 4; t++) ua_free(*brush_list(&g_brushes[i], t));
   for (brush &b : g_brushes) b = brush{};
   g_nbrushes = 0;
+  cur_brush = nullptr;
   g_objmap = nullptr;
   g_objmap_extent = 0;
   color_table_build();
@@ -85,34 +88,36 @@ static void new_brush(const char *line, size_t nline) {
   if (s_default_clut[0]) umakepath(b->clut, sizeof b->clut, s_default_clut);
 }
 
+void brush_read_line(const char *s, size_t line) {
+  if (strncmp(s, "brush", 5) == 0) {
+    new_brush(s, line);
+    cur_brush = &g_brushes[g_nbrushes - 1];
+  } else if (!cur_brush) {
+    brush_error("wobj(?) before brush decl at %zu", line);
+  } else if (strncmp(s, "footsteps:", 10) == 0) {
+    umakepath(cur_brush->footsteps, sizeof cur_brush->footsteps, s + 10);
+  } else if (strncmp(s, "clut:", 5) == 0) {
+    umakepath(cur_brush->clut, sizeof cur_brush->clut, s + 5);
+  } else if (strncmp(s, "density:", 8) == 0) {
+    sscanf(s, "density:%d", &cur_brush->density);
+  } else {
+    wobj *o = wobj_find(s);
+    if (!o) brush_error("undefined name '%s'", s);
+    ua_push(*brush_list(cur_brush, o->type), o);
+    if (!o->tex && (o->type == WOBJ_MASS || o->type == WOBJ_UNIQUE))
+      uwarn_at("parse_brushes", __LINE__, "'%s' at #%zu has no texture: its world items are not drawn", o->name, line);
+  }
+}
+
 void brush_read_file(void) {
   FILE *fp = fopen(ufmt("%s/brushes", g_root), "r");
   if (!fp) brush_error("failed to open %s/brushes", g_root);
   ufile_guard held{fp};
   char buf[WOBJ_LINE_SIZE];
   size_t line = 0;
-  brush *cur = nullptr;
-  while (char *s = wobj_read_line(fp, buf, &line)) {
-    if (!*s) continue;
-    if (strncmp(s, "brush", 5) == 0) {
-      new_brush(s, line);
-      cur = &g_brushes[g_nbrushes - 1];
-    } else if (!cur) {
-      brush_error("wobj(?) before brush decl at %zu", line);
-    } else if (strncmp(s, "footsteps:", 10) == 0) {
-      umakepath(cur->footsteps, sizeof cur->footsteps, s + 10);
-    } else if (strncmp(s, "clut:", 5) == 0) {
-      umakepath(cur->clut, sizeof cur->clut, s + 5);
-    } else if (strncmp(s, "density:", 8) == 0) {
-      sscanf(s, "density:%d", &cur->density);
-    } else {
-      wobj *o = wobj_find(s);
-      if (!o) brush_error("undefined name '%s'", s);
-      ua_push(*brush_list(cur, o->type), o);
-      if (!o->tex && (o->type == WOBJ_MASS || o->type == WOBJ_UNIQUE))
-        uwarn_at("parse_brushes", __LINE__, "'%s' at #%zu has no texture: its world items are not drawn", o->name, line);
-    }
-  }
+  cur_brush = nullptr;
+  while (char *s = wobj_read_line(fp, buf, &line))
+    if (*s) brush_read_line(s, line);
   color_table_build();
 }
 

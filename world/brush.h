@@ -37,5 +37,8 @@ uarray<wobj *> *brush_list(brush *b, int32_t type);
 // brushes read before).
 void brush_read_file(void);
 void objmap_set(SDL_Surface *surf, float extent);
+// One line of the brush file (not empty, not a comment), for a tool that goes on after a fault:
+// the lines after a "brush" line belong to it. brush_clear starts over.
+void brush_read_line(const char *s, size_t line);
 // Empties the brush table and forgets the map (tests and tools).
 void brush_clear(void);

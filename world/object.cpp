@@ -121,44 +121,55 @@ static void parse_key_line(wobj *o, const char *line, size_t nline) {
   }
 }
 
+void parse_object_line(wobj *o, const char *s, size_t line) {
+  if (all_blanks(s)) obj_error("line of blanks in object '%s' at #%zu: an object ends with an empty line", o->name, line);
+  if (strncmp(s, "file", 4) == 0) parse_file_line(o, s, line);
+  else if (strncmp(s, "clip", 4) == 0) parse_clip_line(o, s, line);
+  else if (strncmp(s, "type", 4) == 0) parse_type_line(o, s, line);
+  else if (strncmp(s, "pg", 2) == 0) parse_pg_line(o, s, line);
+  else parse_key_line(o, s, line);
+}
+
+void parse_object_rest(FILE *fp, wobj *o, size_t *line) {
+  char buf[WOBJ_LINE_SIZE];
+  for (;;) {
+    char *s = wobj_read_line(fp, buf, line);
+    if (!s) obj_error("EOF while parsing object '%s' at #%zu", o->name, *line);
+    if (!*s) break;
+    parse_object_line(o, s, *line);
+  }
+  g_nwobjs++;
+}
+
 void parse_object(FILE *fp, const char *name, size_t *line) {
   uinfo("%s", name);
   if (g_nwobjs >= WOBJ_MAX) uerror("too many objects: '%s' at #%zu is past the limit of %d", name, *line, (int)WOBJ_MAX);
   wobj *o = &g_wobjs[g_nwobjs];
   memset(o, 0, sizeof *o);
   usnprintf(o->name, sizeof o->name, "%s", name);
-  char buf[WOBJ_LINE_SIZE];
-  for (;;) {
-    char *s = wobj_read_line(fp, buf, line);
-    if (!s) uerror("EOF while parsing object '%s' at #%zu", o->name, *line);
-    if (!*s) break;
-    if (all_blanks(s))
-      uerror("line of blanks in object '%s' at #%zu: an object ends with an empty line", o->name, *line);
-    if (strncmp(s, "file", 4) == 0) parse_file_line(o, s, *line);
-    else if (strncmp(s, "clip", 4) == 0) parse_clip_line(o, s, *line);
-    else if (strncmp(s, "type", 4) == 0) parse_type_line(o, s, *line);
-    else if (strncmp(s, "pg", 2) == 0) parse_pg_line(o, s, *line);
-    else parse_key_line(o, s, *line);
-  }
-  g_nwobjs++;
+  parse_object_rest(fp, o, line);
+}
+
+bool index_object_line(const char *s, size_t line, char *name) {
+  if (!*s) return false;
+  char key[64], value[WOBJ_NAME_SIZE];
+  int end = 0;
+  if (sscanf(s, "%63s %127s%n", key, value, &end) != 2) uerror_at("parse_index", __LINE__, "parse error at #%zu", line);
+  if (strcmp(key, "object") != 0) return false;
+  // kept cut, the name would not match its full spelling in the brush file
+  if (s[end] && !isspace((unsigned char)s[end]))
+    uerror_at("parse_index", __LINE__, "object name longer than %d characters at #%zu", WOBJ_NAME_SIZE - 1, line);
+  memcpy(name, value, sizeof value);
+  return true;
 }
 
 void parse_index(void) {
   FILE *fp = fopen(ufmt("%s/index", g_root), "r");
   if (!fp) uerror("failed to open %s/index", g_root);
   ufile_guard held{fp};
-  char buf[WOBJ_LINE_SIZE];
+  char buf[WOBJ_LINE_SIZE], name[WOBJ_NAME_SIZE];
   size_t line = 0;
-  while (char *s = wobj_read_line(fp, buf, &line)) {
-    if (!*s) continue;
-    char key[64], value[WOBJ_NAME_SIZE];
-    int end = 0;
-    if (sscanf(s, "%63s %127s%n", key, value, &end) != 2) uerror("parse error at #%zu", line);
-    if (strcmp(key, "object") != 0) continue;
-    // kept cut, the name would not match its full spelling in the brush file
-    if (s[end] && !isspace((unsigned char)s[end]))
-      uerror("object name longer than %d characters at #%zu", WOBJ_NAME_SIZE - 1, line);
-    parse_object(fp, value, &line);
-  }
+  while (char *s = wobj_read_line(fp, buf, &line))
+    if (index_object_line(s, line, name)) parse_object(fp, name, &line);
   uinfo("%zu objects loaded", g_nwobjs);
 }

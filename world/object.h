@@ -52,6 +52,15 @@ extern texture *(*g_wobj_texture_get)(const char *name);
 void parse_index(void);
 // Reads one object block after its "object" line into the next free record.
 void parse_object(FILE *fp, const char *name, size_t *line);
+// The pieces of the catalogue reader, for a tool that goes on after a fault. A catalogue-level
+// line: true when it opens an object block, its name copied into name (WOBJ_NAME_SIZE bytes);
+// false for empty lines and other keywords. Fails on a line that is not two words.
+bool index_object_line(const char *s, size_t line, char *name);
+// One line of an object block (not the empty line that ends it) into o.
+void parse_object_line(wobj *o, const char *s, size_t line);
+// The rest of o's block up to its empty line, which adds o (the next free record) to the
+// catalogue. After a failed line, calling it again goes on with the line after.
+void parse_object_rest(FILE *fp, wobj *o, size_t *line);
 // Next line (at most 1023 characters, cut at CR or LF) into buf of WOBJ_LINE_SIZE bytes, or null
 // at the end of the file; skips "#" comment lines; *line counts every line read.
 char *wobj_read_line(FILE *fp, char *buf, size_t *line);

@@ -1,0 +1,168 @@
+// velder-check, the painted world: "brushes" with the game's line reader, every colour of
+// "objmap.bmp", the colour tables, and the objects that no brush lets grow.
+#include "check.h"
+#include "core/file.h"
+#include "core/params.h"
+#include "fx/postproc.h"
+#include "render/texture.h"
+#include "world/brush.h"
+#include "world/object.h"
+#include "world/spawn.h"
+#include <SDL.h>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+static char brushes_path[sizeof g_root + 16];
+// Lines of each brush: its "brush" line, its last "clut:" and "footsteps:" lines.
+static size_t brush_line[BRUSH_MAX], clut_line[BRUSH_MAX], steps_line[BRUSH_MAX];
+static bool painted[BRUSH_MAX]; // the first brush of a colour the map holds
+
+size_t chk_brush_line(size_t b) { return b < BRUSH_MAX ? brush_line[b] : 0; }
+size_t chk_steps_line(size_t b) { return b < BRUSH_MAX ? steps_line[b] : 0; }
+
+static void read_brushes(bool catalogue_read) {
+  snprintf(brushes_path, sizeof brushes_path, "%s/brushes", g_root);
+  brush_clear();
+  FILE *fp = fopen(brushes_path, "r");
+  if (!fp) {
+    chk_fault(brushes_path, 0, "failed to open %s/brushes", g_root);
+    return;
+  }
+  chk_lines(brushes_path, WOBJ_LINE_SIZE);
+  char buf[WOBJ_LINE_SIZE];
+  size_t piece = 0, unchecked = 0;
+  while (const char *s = wobj_read_line(fp, buf, &piece)) {
+    if (!*s) continue;
+    size_t at = chk_phys_line(brushes_path, WOBJ_LINE_SIZE, piece);
+    chk_warn_context(brushes_path, at, false);
+    ufault f;
+    if (!utry([&] { brush_read_line(s, piece); }, &f, true)) {
+      // without a catalogue every name is undefined: that is one fault, said already
+      if (!catalogue_read && strncmp(f.msg, "undefined name", 14) == 0) unchecked++;
+      else chk_fault(brushes_path, at, "%s", f.msg);
+      continue;
+    }
+    size_t b = g_nbrushes - 1;
+    if (strncmp(s, "brush", 5) == 0) brush_line[b] = at;
+    else if (strncmp(s, "clut:", 5) == 0) clut_line[b] = at;
+    else if (strncmp(s, "footsteps:", 10) == 0) steps_line[b] = at;
+  }
+  fclose(fp);
+  chk_warn_context(g_root, 0, false);
+  if (unchecked) chk_warn(brushes_path, 0, "%zu object names not checked: the catalogue could not be read", unchecked);
+}
+
+// Every colour of the map, in the order it first appears, against the brushes.
+static void check_map(void) {
+  char path[sizeof g_root + 16];
+  snprintf(path, sizeof path, "%s/objmap.bmp", g_root);
+  chk_seen("image", path);
+  SDL_RWops *rw = SDL_RWFromFile(path, "rb");
+  SDL_Surface *map = rw ? SDL_LoadBMP_RW(rw, 1) : nullptr;
+  if (!map) {
+    chk_fault(path, 0, "%s", SDL_GetError());
+    return;
+  }
+  if (map->w < 1 || map->h < 1) chk_fault(path, 0, "object map has no pixels");
+  struct use {
+    int col, row;
+    uint32_t n;
+  };
+  std::unordered_map<uint32_t, use> uses;
+  std::vector<uint32_t> order;
+  if (SDL_MUSTLOCK(map)) SDL_LockSurface(map);
+  for (int row = 0; row < map->h; row++)
+    for (int col = 0; col < map->w; col++) {
+      uint32_t c = surf_get_pixel(map, col, row);
+      auto it = uses.find(c);
+      if (it != uses.end()) {
+        it->second.n++;
+        continue;
+      }
+      uses[c] = use{col, row, 1};
+      order.push_back(c);
+    }
+  if (SDL_MUSTLOCK(map)) SDL_UnlockSurface(map);
+  SDL_FreeSurface(map);
+  for (uint32_t c : order) {
+    size_t b = 0;
+    while (b < g_nbrushes && g_brushes[b].color != c) b++;
+    if (b < g_nbrushes) {
+      painted[b] = true;
+      continue;
+    }
+    const use &u = uses[c];
+    chk_fault(path, 0, "no matching brush for color %u (#%.6x): %u pixels, the first at column %d, row %d", c, c, u.n,
+              u.col, u.row);
+  }
+}
+
+// Tables as the game reads them at load: the default, then every brush's, each file once.
+static void check_cluts(void) {
+  static clut scratch;
+  if (s_default_clut[0]) {
+    char path[sizeof g_root + PARAM_STRING_SIZE + 1];
+    snprintf(path, sizeof path, "%s/%s", g_root, s_default_clut);
+    if (!chk_seen("clut", path)) {
+      ufault f;
+      if (!utry([&] { clut_load(path, &scratch); }, &f, true))
+        chk_fault(path, 0, "%s (s_default_clut, param.cfg line %zu)", f.msg, chk_param_line("s_default_clut"));
+    }
+  }
+  for (size_t b = 0; b < g_nbrushes; b++) {
+    const char *path = g_brushes[b].clut;
+    if (!path[0] || chk_seen("clut", path)) continue;
+    ufault f;
+    if (utry([&] { clut_load(path, &scratch); }, &f, true)) continue;
+    if (clut_line[b]) chk_fault(path, 0, "%s (clut: of brush %.6x, brushes line %zu)", f.msg, g_brushes[b].color, clut_line[b]);
+    else chk_fault(path, 0, "%s (s_default_clut, of brush %.6x)", f.msg, g_brushes[b].color);
+  }
+}
+
+// What the game lets pass quietly: brushes it never finds, objects nothing lets grow.
+static void check_uses(void) {
+  for (size_t b = 0; b < g_nbrushes; b++)
+    for (size_t a = 0; a < b; a++)
+      if (g_brushes[a].color == g_brushes[b].color) {
+        chk_warn(brushes_path, brush_line[b], "brush %.6x repeats the colour of line %zu: the game never uses it",
+                 g_brushes[b].color, brush_line[a]);
+        break;
+      }
+  size_t nuniq = 0;
+  for (size_t i = 0; i < g_nwobjs; i++) {
+    const wobj *o = &g_wobjs[i];
+    bool listed = false, offered = false;
+    for (size_t b = 0; b < g_nbrushes; b++) {
+      brush *br = &g_brushes[b];
+      for (const wobj *x : *brush_list(br, o->type))
+        if (x == o) {
+          listed = true;
+          offered |= painted[b] && br->density >= 1;
+        }
+    }
+    char where[sizeof g_root + 16];
+    snprintf(where, sizeof where, "%s/index", g_root);
+    if (!listed)
+      chk_warn(where, chk_object_line(i), "object '%s' is listed by no brush%s", o->name,
+               o->type == WOBJ_UNIQUE ? ": it would never appear" : "");
+    else if (o->type == WOBJ_UNIQUE && !offered)
+      chk_warn(where, chk_object_line(i),
+               "unique '%s' is offered by no brush with spawn attempts (density:1 or more) painted on the object map: "
+               "it would never appear",
+               o->name);
+    nuniq += o->type == WOBJ_UNIQUE && offered;
+  }
+  if (nuniq > UNIQ_MAX)
+    chk_fault(brushes_path, 0, "too many unique items: %zu unique objects are offered, the limit is %d", nuniq,
+              (int)UNIQ_MAX);
+}
+
+void chk_brushes(bool catalogue_read) {
+  read_brushes(catalogue_read);
+  check_map();
+  check_cluts();
+  if (catalogue_read) check_uses();
+}
