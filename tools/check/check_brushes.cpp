@@ -23,13 +23,13 @@ static bool painted[BRUSH_MAX]; // the first brush of a colour the map holds
 size_t chk_brush_line(size_t b) { return b < BRUSH_MAX ? brush_line[b] : 0; }
 size_t chk_steps_line(size_t b) { return b < BRUSH_MAX ? steps_line[b] : 0; }
 
-static void read_brushes(bool catalogue_read) {
+static bool read_brushes(bool catalogue_read) {
   snprintf(brushes_path, sizeof brushes_path, "%s/brushes", g_root);
   brush_clear();
   FILE *fp = fopen(brushes_path, "r");
   if (!fp) {
     chk_fault(brushes_path, 0, "failed to open %s/brushes", g_root);
-    return;
+    return false;
   }
   chk_lines(brushes_path, WOBJ_LINE_SIZE);
   char buf[WOBJ_LINE_SIZE];
@@ -53,10 +53,11 @@ static void read_brushes(bool catalogue_read) {
   fclose(fp);
   chk_warn_context(g_root, 0, false);
   if (unchecked) chk_warn(brushes_path, 0, "%zu object names not checked: the catalogue could not be read", unchecked);
+  return true;
 }
 
 // Every colour of the map, in the order it first appears, against the brushes.
-static void check_map(void) {
+static bool check_map(void) {
   char path[sizeof g_root + 16];
   snprintf(path, sizeof path, "%s/objmap.bmp", g_root);
   chk_seen("image", path);
@@ -64,7 +65,7 @@ static void check_map(void) {
   SDL_Surface *map = rw ? SDL_LoadBMP_RW(rw, 1) : nullptr;
   if (!map) {
     chk_fault(path, 0, "%s", SDL_GetError());
-    return;
+    return false;
   }
   if (map->w < 1 || map->h < 1) chk_fault(path, 0, "object map has no pixels");
   struct use {
@@ -98,6 +99,7 @@ static void check_map(void) {
     chk_fault(path, 0, "no matching brush for color %u (#%.6x): %u pixels, the first at column %d, row %d", c, c, u.n,
               u.col, u.row);
   }
+  return true;
 }
 
 // Tables as the game reads them at load: the default, then every brush's, each file once.
@@ -122,8 +124,9 @@ static void check_cluts(void) {
   }
 }
 
-// What the game lets pass quietly: brushes it never finds, objects nothing lets grow.
-static void check_uses(void) {
+// What the game lets pass quietly: brushes it never finds, objects nothing lets grow (which
+// brushes are painted is known only with the map).
+static void check_uses(bool map_read) {
   for (size_t b = 0; b < g_nbrushes; b++)
     for (size_t a = 0; a < b; a++)
       if (g_brushes[a].color == g_brushes[b].color) {
@@ -148,7 +151,7 @@ static void check_uses(void) {
     if (!listed)
       chk_warn(where, chk_object_line(i), "object '%s' is listed by no brush%s", o->name,
                o->type == WOBJ_UNIQUE ? ": it would never appear" : "");
-    else if (o->type == WOBJ_UNIQUE && !offered)
+    else if (o->type == WOBJ_UNIQUE && !offered && map_read)
       chk_warn(where, chk_object_line(i),
                "unique '%s' is offered by no brush with spawn attempts (density:1 or more) painted on the object map: "
                "it would never appear",
@@ -161,8 +164,8 @@ static void check_uses(void) {
 }
 
 void chk_brushes(bool catalogue_read) {
-  read_brushes(catalogue_read);
-  check_map();
+  bool brushes_read = read_brushes(catalogue_read);
+  bool map_read = check_map();
   check_cluts();
-  if (catalogue_read) check_uses();
+  if (catalogue_read && brushes_read) check_uses(map_read);
 }

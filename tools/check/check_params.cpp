@@ -107,8 +107,7 @@ void chk_params(void) {
     memcpy(text, line, sizeof text);
     text[strcspn(text, "\r\n")] = 0;
     chk_warn_context(cfg_path, at, false); // an unknown name: the game's own warning
-    const param_row *row = nullptr;
-    chk_try(cfg_path, at, [&] { row = parse_cfg_line(line, piece); });
+    const param_row *row = parse_cfg_line(line, piece);
     if (!row) continue;
     int i = (int)(row - g_params);
     std::string word(text, strcspn(text, " \t\v\f"));
