@@ -176,7 +176,7 @@ static const broken_world broken[] = {
      1, 0},
     {"objmap_colour", [](const std::string &w) { bmp_set_pixel(w + "/objmap.bmp", 5, 7, 0x123456); },
      [](const std::string &) {
-       return std::vector<std::string>{"^w/objmap.bmp: fault: no matching brush for color 1193046 \\(#123456\\): 1 pixels, "
+       return std::vector<std::string>{"^w/objmap.bmp: fault: no matching brush for color 1193046 \\(#123456\\): 1 pixel, "
                                        "the first at column 5, row 7$"};
      },
      1, 0},

@@ -96,8 +96,8 @@ static bool check_map(void) {
       continue;
     }
     const use &u = uses[c];
-    chk_fault(path, 0, "no matching brush for color %u (#%.6x): %u pixels, the first at column %d, row %d", c, c, u.n,
-              u.col, u.row);
+    chk_fault(path, 0, "no matching brush for color %u (#%.6x): %u pixel%s, the first at column %d, row %d", c, c, u.n,
+              u.n == 1 ? "" : "s", u.col, u.row);
   }
   return true;
 }
