@@ -59,8 +59,7 @@ size_t chk_object_line(size_t i);
 // "brushes" (every name an object, unless the catalogue could not be read), "objmap.bmp" (every
 // colour a brush), the colour tables, and the objects that would never appear.
 void chk_brushes(bool catalogue_read);
-// The "brush" and the last "footsteps:" line of brush b.
-size_t chk_brush_line(size_t b);
+// The last "footsteps:" line of brush b.
 size_t chk_steps_line(size_t b);
 // "logo.png" and "credits.png".
 void chk_overlay(void);

@@ -20,7 +20,6 @@ static char brushes_path[sizeof g_root + 16];
 static size_t brush_line[BRUSH_MAX], clut_line[BRUSH_MAX], steps_line[BRUSH_MAX];
 static bool painted[BRUSH_MAX]; // the first brush of a colour the map holds
 
-size_t chk_brush_line(size_t b) { return b < BRUSH_MAX ? brush_line[b] : 0; }
 size_t chk_steps_line(size_t b) { return b < BRUSH_MAX ? steps_line[b] : 0; }
 
 static bool read_brushes(bool catalogue_read) {
