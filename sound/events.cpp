@@ -41,30 +41,49 @@ void snd_events_init(void) {
 
 void snd_events_use_mixer(const snd_test_mixer *m) { test_mixer = m; }
 
+static void def_free(snd_def *d) {
+  for (char *s : d->sounds) free(s);
+  ua_free(d->sounds);
+  free(d);
+}
+
 void snd_def_load(const char *name) {
+  cfg *c = cfg_read(name);
   snd_def *d = (snd_def *)ucalloc(1, sizeof *d);
   d->volume_min = d->volume_max = 1;
-  cfg *c = cfg_read(name);
-  for (int n = 1; n <= SND_DEF_MAX_SOUNDS; n++) {
-    char key[32];
-    usnprintf(key, sizeof key, "sound%d", n);
-    const char *value = (const char *)sm_get(c->map, key);
-    if (!value) break; // sound3 without sound2 is not read
-    char path[SND_PATH_SIZE];
-    umakepath(path, sizeof path, value);
-    ua_push(d->sounds, copy_string(path));
-  }
-  float v[2];
-  if (sm_get(c->map, "delay")) {
-    cfg_get_vec2(c, "delay", v);
-    d->delay_min = v[0], d->delay_max = v[1];
-  }
-  if (sm_get(c->map, "volume")) {
-    cfg_get_vec2(c, "volume", v);
-    d->volume_min = v[0], d->volume_max = v[1];
-  }
-  if (sm_get(c->map, "cutoff")) d->cutoff = cfg_get_float(c, "cutoff");
+  // the record and the definition are freed whatever happens; a failure is then raised again as
+  // the reader's own
+  ufault f;
+  bool ok = utry(
+      [&] {
+        for (int n = 1; n <= SND_DEF_MAX_SOUNDS; n++) {
+          char key[32];
+          usnprintf(key, sizeof key, "sound%d", n);
+          const char *value = (const char *)sm_get(c->map, key);
+          if (!value) break; // sound3 without sound2 is not read
+          char path[SND_PATH_SIZE];
+          umakepath(path, sizeof path, value);
+          ua_push(d->sounds, copy_string(path));
+        }
+        float v[2];
+        if (sm_get(c->map, "delay")) {
+          cfg_get_vec2(c, "delay", v);
+          d->delay_min = v[0], d->delay_max = v[1];
+        }
+        if (sm_get(c->map, "volume")) {
+          cfg_get_vec2(c, "volume", v);
+          d->volume_min = v[0], d->volume_max = v[1];
+        }
+        if (sm_get(c->map, "cutoff")) d->cutoff = cfg_get_float(c, "cutoff");
+      },
+      &f, true);
   cfg_free(c);
+  if (!ok) {
+    def_free(d);
+    uerror_at(f.func, f.line, "%s", f.msg);
+  }
+  // a definition read again replaces the old one; events keep copies of its strings
+  if (snd_def *old = (snd_def *)sm_get(defs, name)) def_free(old);
   sm_set(defs, name, (uintptr_t)d);
 }
 
@@ -160,7 +179,10 @@ void snd_event_start(const char *name, int repeat, const float *pos) {
   if (delay > 0) {
     uint32_t *block = (uint32_t *)umalloc(sizeof(uint32_t));
     *block = e->id;
-    timer_add((uint32_t)(delay * 1000), snd_event_delayed, block);
+    // a longer delay (or an infinite one) waits 24 days: a larger value has no conversion, and
+    // the timer's due time would wrap past the clock
+    double ms = (double)delay * 1000;
+    timer_add(ms < INT32_MAX ? (uint32_t)ms : INT32_MAX, snd_event_delayed, block);
     return;
   }
   event_play(e);
