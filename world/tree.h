@@ -4,8 +4,9 @@
 struct pg_params;
 struct batch;
 
-// Leaf cards a tree may have (tr_section_count x br_count): about 100 MB of geometry.
-enum { TREE_MAX_CARDS = 1 << 20 };
+// Leaf cards a tree may have (tr_section_count x br_count): 7 MB of geometry, a thousand times
+// a leafy tree, built in a blink; beyond it a bad number would take gigabytes and minutes.
+enum { TREE_MAX_CARDS = 1 << 16 };
 
 // Reads the 17 keys of a tree parameter file into pg. A missing or malformed key fails with the
 // configuration reader's own message; pg is written only when every key was read.
