@@ -4,9 +4,13 @@
 #include "core/params.h"
 #include "core/util.h"
 #include "sound/sound.h"
+#include "world/brush.h"
+#include "world/grass.h"
 #include "world/load.h"
 #include "world/wdraw.h"
+#include <GL/glew.h>
 #include <SDL.h>
+#include <cmath>
 
 uint32_t loop_steps(uint32_t *sim_time, uint32_t now) {
   if (!(*sim_time < now)) return 0;
@@ -43,6 +47,33 @@ static void timed_update(void) {
   if (ms > r.step_ms_max) r.step_ms_max = ms;
 }
 
+// After each step, the counters that show whether a long run walks and whether anything piles up.
+static void count_step(void) {
+  static float last[3];
+  static brush *under;
+  static bool started;
+  float d[3] = {g_cam.pos[0] - last[0], g_cam.pos[1] - last[1], g_cam.pos[2] - last[2]};
+  if (started) r.walk_dist += sqrtf(d[0] * d[0] + d[1] * d[1] + d[2] * d[2]);
+  for (int i = 0; i < 3; i++) last[i] = g_cam.pos[i];
+  brush *b = objmap_get_brush(g_cam.pos[0], g_cam.pos[2]);
+  if (started && b != under) r.region_changes++;
+  under = b;
+  started = true;
+  r.grass_built = g_grass_built;
+  if (g_grass_live > r.grass_live_peak) r.grass_live_peak = g_grass_live;
+  if (snd_event_list().count > r.snd_events_peak) r.snd_events_peak = snd_event_list().count;
+}
+
+// Buffer and texture objects alive at the exit, whoever made them: every name the driver still
+// knows, up to a million of each (a few milliseconds).
+static void count_gl_objects(void) {
+  r.gl_buffers = r.gl_textures = 0;
+  for (GLuint n = 1; n <= 1u << 20; n++) {
+    r.gl_buffers += glIsBuffer(n) ? 1 : 0;
+    r.gl_textures += glIsTexture(n) ? 1 : 0;
+  }
+}
+
 void game_main(void) {
   snd_ambient_start(); // world loading's first step
   world_load();
@@ -55,12 +86,16 @@ void game_main(void) {
   uint32_t sim = SDL_GetTicks();
   fps_sampler s = {};
   while (!g_quit) {
-    for (uint32_t n = loop_steps(&sim, SDL_GetTicks()); n > 0; n--) timed_update();
+    for (uint32_t n = loop_steps(&sim, SDL_GetTicks()); n > 0; n--) {
+      timed_update();
+      count_step();
+    }
     render_frame();
     s.frames++;
     if (SDL_GetTicks() - s.last > 1000) take_sample(s);
     g_wi_nsorted = 0;
   }
+  count_gl_objects();
   stats_print();
   uinfo("exit");
 }

@@ -77,6 +77,13 @@ const stat_row g_stats[NSTATS] = {
     {"r.texmgr_ntex", ST_UINT, &r.texmgr_ntex},
     {"r.grass_ntris", ST_UINT, &r.grass_ntris},
     {"r.step_ms_max", ST_FLOAT, &r.step_ms_max},
+    {"r.walk_dist", ST_FLOAT, &r.walk_dist},
+    {"r.region_changes", ST_UINT, &r.region_changes},
+    {"r.grass_built", ST_UINT, &r.grass_built},
+    {"r.grass_live_peak", ST_UINT, &r.grass_live_peak},
+    {"r.snd_events_peak", ST_UINT, &r.snd_events_peak},
+    {"r.gl_buffers", ST_UINT, &r.gl_buffers},
+    {"r.gl_textures", ST_UINT, &r.gl_textures},
 };
 
 static void parse_line(const param_row &p, const char *line) {

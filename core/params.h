@@ -5,7 +5,7 @@
 
 enum { PT_INT = 0, PT_BOOL = 1, PT_FLOAT = 2, PT_STRING = 3, PT_VEC3 = 4 };
 enum { ST_UINT = 1, ST_FLOAT = 2 };
-enum { PARAM_STRING_SIZE = 64, NPARAMS = 31, NSTATS = 14, PARAM_LINE_SIZE = 512 };
+enum { PARAM_STRING_SIZE = 64, NPARAMS = 31, NSTATS = 21, PARAM_LINE_SIZE = 512 };
 
 struct param_row {
   const char *name;
@@ -49,6 +49,11 @@ struct r_stats {
   float fps_lt_30, fps_lt_60;
   uint32_t ndraw, ndraw_peak, ncull_peak, texmgr_ntex, grass_ntris;
   float step_ms_max; // longest update step in milliseconds: the worst hitch of the run
+  // for long runs: how far the camera went, how often the brush underfoot changed, grass
+  // patches built and most alive at once, most sound events at once, and the buffer and
+  // texture objects still alive at the exit
+  float walk_dist;
+  uint32_t region_changes, grass_built, grass_live_peak, snd_events_peak, gl_buffers, gl_textures;
 };
 extern pm_stats pm;
 extern r_stats r;

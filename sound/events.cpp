@@ -85,7 +85,12 @@ snd_def *snd_def_read(const char *name) {
   return d;
 }
 
-void snd_def_load(const char *name) { sm_set(defs, name, (uintptr_t)snd_def_read(name)); }
+// a definition read again replaces the old one; events keep copies of its strings
+void snd_def_load(const char *name) {
+  snd_def *d = snd_def_read(name);
+  if (snd_def *old = (snd_def *)sm_get(defs, name)) snd_def_free(old);
+  sm_set(defs, name, (uintptr_t)d);
+}
 
 snd_def *snd_def_get(const char *name) { return defs ? (snd_def *)sm_get(defs, name) : nullptr; }
 
@@ -179,7 +184,10 @@ void snd_event_start(const char *name, int repeat, const float *pos) {
   if (delay > 0) {
     uint32_t *block = (uint32_t *)umalloc(sizeof(uint32_t));
     *block = e->id;
-    timer_add((uint32_t)(delay * 1000), snd_event_delayed, block);
+    // a longer delay (or an infinite one) waits 24 days: a larger value has no conversion, and
+    // the timer's due time would wrap past the clock
+    double ms = (double)delay * 1000;
+    timer_add(ms < INT32_MAX ? (uint32_t)ms : INT32_MAX, snd_event_delayed, block);
     return;
   }
   event_play(e);

@@ -2,14 +2,16 @@
 # Checked build and short fuzz runs, called by tools/test.sh: clang with AddressSanitizer,
 # UndefinedBehaviorSanitizer and libFuzzer coverage in build-san/, where the unit, GL,
 # end-to-end and world checker tests run again (the first fault ends the process and fails its
-# test), then every fuzz target runs for VELDER_FUZZ_SECONDS (default 30) from its seed corpus.
+# test), then every
+# fuzz target runs for VELDER_FUZZ_SECONDS (default 30) from its seed corpus. Every program a test
+# of those labels runs is built here (velder-fly for the GL label's fly report).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${VELDER_FUZZ_SECONDS:-30}
 CC=clang CXX=clang++ cmake -S . -B build-san -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELDER_FUZZ=ON \
   -DVELDER_FUZZ_SECONDS="$seconds" >/dev/null
-cmake --build build-san -j"$(nproc)" --target velder velder-worldgen velder-check velder_tests velder_gl_tests velder_e2e \
-  velder_check_tests fuzz_all
+cmake --build build-san -j"$(nproc)" --target velder velder-worldgen velder-check velder-fly velder_tests velder_gl_tests \
+  velder_e2e velder_check_tests fuzz_all
 cd build-san
 # Leaks are the fuzz targets' business (per input); the tests' death cases and the game's
 # build-once-keep-for-ever data end with memory held on purpose. A sanitizer's own exit code

@@ -92,10 +92,17 @@ void tree_section(const pg_params *p, int i, float *height, float *scale) {
 }
 
 void tree_build(batch *b, const pg_params *p) {
+  // a section without cards adds nothing (and draws nothing from the generator); the cards of
+  // a tree beyond the limit would take gigabytes and minutes before the batch's arrays overflow
+  int64_t sections = p->br_count > 0 ? p->tr_section_count : 0;
+  int64_t cards = sections > 0 ? sections * p->br_count : 0;
+  if (cards > TREE_MAX_CARDS)
+    uerror("tree %s has %lld leaf cards (tr_section_count %d x br_count %d), more than %d",
+           p->path ? p->path : "(unnamed)", (long long)cards, p->tr_section_count, p->br_count, TREE_MAX_CARDS);
   b_reset(b);
   b->box = aabb{}; // b_reset keeps the box: a rebuilt tree must not be measured by the old one
   add_trunk(b, p);
-  for (int32_t i = 0; i < p->tr_section_count; i++) {
+  for (int32_t i = 0; i < sections; i++) {
     float h, s;
     tree_section(p, i, &h, &s);
     add_section(b, p, h, s);

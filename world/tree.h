@@ -4,6 +4,10 @@
 struct pg_params;
 struct batch;
 
+// Leaf cards a tree may have (tr_section_count x br_count): 7 MB of geometry, a thousand times
+// a leafy tree, built in a blink; beyond it a bad number would take gigabytes and minutes.
+enum { TREE_MAX_CARDS = 1 << 16 };
+
 // Reads the 17 keys of a tree parameter file into pg. A missing or malformed key fails with the
 // configuration reader's own message; pg is written only when every key was read.
 void pg_read(const char *path, pg_params *pg);
@@ -14,7 +18,7 @@ void process_pgparam(void);
 // stays.
 void pg_reload(const char *path, void *arg);
 // The whole tree into b (reset first), scaled to a unit diagonal, then uploaded. A tree without
-// extent is refused.
+// extent or with more than TREE_MAX_CARDS cards is refused.
 void tree_generate(batch *b, const pg_params *pg);
 // tree_generate without the upload (no OpenGL).
 void tree_build(batch *b, const pg_params *pg);

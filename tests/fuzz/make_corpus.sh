@@ -11,8 +11,13 @@ trap 'rm -rf "$w"' EXIT
 "$wg" --preset default "$w/world" >/dev/null
 W=$w/world
 rm -rf "$c"
-mkdir -p "$c"/{cfg,param,index,brushes,maps,dds,image}
+mkdir -p "$c"/{cfg,param,index,brushes,maps,dds,image,tree,sound,clut}
 cp "$W/trees/oak.pg" "$W/trees/pine.pg" "$W/sounds/steps_grass.def" "$W/sounds/steps_snow.def" "$c/cfg/"
+cp "$W/trees/"*.pg "$c/tree/"
+cp "$W/sounds/"*.def "$c/sound/"
+cp "$W/clut/warm.bmp" "$W/clut/cold.bmp" "$c/clut/"
+convert "$W/clut/warm.bmp" -crop 64x4+0+0 +repage -type truecolor BMP3:"$c/clut/small24.bmp"
+convert "$W/clut/warm.bmp" -crop 8x4+0+0 +repage -type truecoloralpha BMP:"$c/clut/rgba32.bmp"
 cp "$W/param.cfg" "$c/param/"
 cp "$W/index" "$c/index/"
 cp "$W/brushes" "$c/brushes/"

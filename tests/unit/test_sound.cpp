@@ -220,6 +220,12 @@ TEST_F(SoundEvents, DelayedStartsFireAtOrAfterTheirTime) {
   *block = 12345;
   snd_event_delayed(block);
   EXPECT_EQ(fm.plays.size(), 1u);
+  // a delay of ages waits 24 days
+  std::string far = def("far", "sound1 a.wav\ndelay 1e30 1e30\n");
+  snd_event_start(far.c_str(), 0, nullptr);
+  timer_poll_at(after + 86400000);
+  EXPECT_EQ(fm.plays.size(), 1u);
+  EXPECT_EQ(list()[1]->channel, -1);
 }
 
 TEST_F(SoundEvents, FinishedEventsGoAndRepeatingOnesStartAnew) {

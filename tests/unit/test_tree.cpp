@@ -125,6 +125,14 @@ TEST_F(TreeFile, ATrunkAndFourVerticesPerCardScaledToAUnitDiagonal) {
   EXPECT_NEAR(b->v[4] / (b->v[6] - b->v[0]), 2, 1e-5);
   p.tr_height = 0;
   EXPECT_EXIT(tree_build(b, &p), testing::ExitedWithCode(1), "^error: tree_build#[0-9]+: tree .* has no size");
+  // sections without cards are nothing to walk through; more cards than the limit are refused
+  p = read({{"tr_section_count", "2147483647"}, {"br_count", "0"}});
+  tree_build(b, &p);
+  EXPECT_EQ(b_nverts(b), 8u);
+  for (const char *n : {"257", "2147483647"})
+    EXPECT_EXIT((p = read({{"tr_section_count", n}, {"br_count", "256"}}), tree_build(b, &p)), testing::ExitedWithCode(1),
+                std::string("^error: tree_build#[0-9]+: tree .* has [0-9]+ leaf cards \\(tr_section_count ") + n +
+                    " x br_count 256\\), more than 65536\n");
   b_free(b);
 }
 
