@@ -1,6 +1,7 @@
 // velder-fly: loads a world with the game's own code in a real window, flies a fixed path over it
 // and reports load time by phase, frame times, items drawn, memory and GPU time per pass.
-// Usage: velder-fly [--frames N] [--out FILE] DIR, run from the folder that holds shader/.
+// Usage: velder-fly [--frames N] [--out FILE] [--poses OUT [--reference REF] [--only A,B]] DIR,
+// run from the folder that holds shader/.
 #include "fly.h"
 #include "app/app.h"
 #include "core/file.h"
@@ -81,9 +82,11 @@ static void find_woods(float *x, float *z) {
 }
 
 static void usage(void) {
-  fprintf(stderr, "usage: velder-fly [--frames N] [--out FILE] DIR\n"
+  fprintf(stderr, "usage: velder-fly [--frames N] [--out FILE] [--poses OUT [--reference REF] [--only A,B]] DIR\n"
                   "  run from the folder that holds shader/; N frames (default 600) along a fixed path;\n"
-                  "  FILE gets one CSV line per frame\n");
+                  "  FILE gets one CSV line per frame\n"
+                  "  --poses: no flight; fixed poses with the clock frozen, captured into OUT and\n"
+                  "  compared with the half-size pictures in REF (only the poses named)\n");
   exit(2);
 }
 
@@ -162,14 +165,17 @@ static void write_csv(const char *out, const fly_path &path, const fly_samples &
 
 int main(int argc, char **argv) {
   int frames = 600;
-  const char *out = nullptr, *dir = nullptr;
+  const char *out = nullptr, *dir = nullptr, *poses = nullptr, *ref = nullptr, *only = nullptr;
   for (int i = 1; i < argc; i++) {
     if (strcmp(argv[i], "--frames") == 0 && i + 1 < argc) frames = atoi(argv[++i]);
     else if (strcmp(argv[i], "--out") == 0 && i + 1 < argc) out = argv[++i];
+    else if (strcmp(argv[i], "--poses") == 0 && i + 1 < argc) poses = argv[++i];
+    else if (strcmp(argv[i], "--reference") == 0 && i + 1 < argc) ref = argv[++i];
+    else if (strcmp(argv[i], "--only") == 0 && i + 1 < argc) only = argv[++i];
     else if (argv[i][0] == '-' || dir) usage();
     else dir = argv[i];
   }
-  if (!dir || frames < 1) usage();
+  if (!dir || frames < 1 || ((ref || only) && !poses)) usage();
 
   usetroot(dir);
   init();
@@ -195,6 +201,12 @@ int main(int argc, char **argv) {
   fly_path path;
   float woods_x, woods_z;
   find_woods(&woods_x, &woods_z);
+  if (poses) {
+    int status = fly_poses(poses, ref, only, woods_x, woods_z);
+    SDL_GL_DeleteContext(g_gl_context);
+    SDL_Quit();
+    return status;
+  }
   fly_path_build(&path, v3_camera_start_pos[0], v3_camera_start_pos[2], woods_x, woods_z, g_terrain->sz);
 
   fly_samples s;
