@@ -25,6 +25,7 @@ double fly_mean(const std::vector<double> &values);
 // seeded, writes OUT/NAME.png and OUT/half/NAME.png (half size, what references hold) and, with
 // a reference folder, compares the half-size captures with REF/NAME.png. Returns the exit status:
 // 1 when a pose differs by more than FLY_POSE_MEAN_MAX (in 1/255) per channel on average.
-// only: a comma-separated list of the poses to write and compare, or null for all.
+// only: a comma-separated list of the poses to write and compare, or null for all. repeat > 0:
+// each pose is drawn that many times more and the least time of each pass is reported.
 #define FLY_POSE_MEAN_MAX 2.0
-int fly_poses(const char *out_dir, const char *ref_dir, const char *only, float woods_x, float woods_z);
+int fly_poses(const char *out_dir, const char *ref_dir, const char *only, int repeat, float woods_x, float woods_z);

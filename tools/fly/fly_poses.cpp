@@ -12,11 +12,13 @@
 #include <GL/glew.h>
 #include <SDL.h>
 #include <SDL_image.h>
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <sys/stat.h>
+#include <time.h>
 
 // The game reads the clock for the wind, the sky's glow, the rain's slant, the snow's fall and
 // the camera's sway. velder-fly is linked with --wrap=SDL_GetTicks, so every such reading in the
@@ -122,6 +124,46 @@ static void capture_hook(int pass) {
   for (int y = 0; y < h; y++) memcpy(&capture[(size_t)y * w * 3], &up[(size_t)(h - 1 - y) * w * 3], (size_t)w * 3);
 }
 
+// --time: every pose drawn again and again with a finish between the passes; the least wall and
+// CPU time each pass took. A fixed view costs the same every time, so the least time is its cost
+// with the least disturbance from other programs on the machine.
+enum { NPASS = FRAME_END };
+static double least_wall[NPASS], least_cpu[NPASS], pass_t0, pass_c0;
+static int pass_open = -1;
+static double cpu_now(void) {
+  struct timespec ts;
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+  return (double)ts.tv_sec * 1e3 + (double)ts.tv_nsec / 1e6;
+}
+static double wall_now(void) {
+  struct timespec ts;
+  clock_gettime(CLOCK_MONOTONIC, &ts);
+  return (double)ts.tv_sec * 1e3 + (double)ts.tv_nsec / 1e6;
+}
+// Fragment shader invocations and samples that pass, per pass, of the last timed frame.
+static GLuint q_frag[NPASS], q_pass[NPASS];
+static double frags[NPASS], passed[NPASS];
+static bool stats_ok;
+static void timing_hook(int pass) {
+  if (stats_ok && pass_open >= 0) glEndQuery(GL_FRAGMENT_SHADER_INVOCATIONS_ARB), glEndQuery(GL_SAMPLES_PASSED);
+  glFinish();
+  if (stats_ok && pass_open >= 0) {
+    GLuint64 n = 0;
+    glGetQueryObjectui64v(q_frag[pass_open], GL_QUERY_RESULT, &n);
+    frags[pass_open] = (double)n;
+    glGetQueryObjectui64v(q_pass[pass_open], GL_QUERY_RESULT, &n);
+    passed[pass_open] = (double)n;
+  }
+  if (stats_ok && pass < NPASS) glBeginQuery(GL_FRAGMENT_SHADER_INVOCATIONS_ARB, q_frag[pass]), glBeginQuery(GL_SAMPLES_PASSED, q_pass[pass]);
+  double t = wall_now(), c = cpu_now();
+  if (pass_open >= 0) {
+    least_wall[pass_open] = std::min(least_wall[pass_open], t - pass_t0);
+    least_cpu[pass_open] = std::min(least_cpu[pass_open], c - pass_c0);
+  }
+  pass_open = pass < NPASS ? pass : -1;
+  pass_t0 = t, pass_c0 = c;
+}
+
 static bool save_png(const uint8_t *rgb, int w, int h, const char *path) {
   SDL_Surface *s = SDL_CreateRGBSurfaceWithFormatFrom((void *)rgb, w, h, 24, w * 3, SDL_PIXELFORMAT_RGB24);
   bool ok = s && IMG_SavePNG(s, path) == 0;
@@ -170,7 +212,12 @@ static bool listed(const char *list, const char *name) {
   return false;
 }
 
-int fly_poses(const char *out_dir, const char *ref_dir, const char *only, float woods_x, float woods_z) {
+static const char *const PASS_NAMES[NPASS] = {"sky", "terrain", "grass", "items", "weather", "post", "overlay"};
+
+int fly_poses(const char *out_dir, const char *ref_dir, const char *only, int repeat, float woods_x, float woods_z) {
+  double sum_wall[NPASS] = {}, sum_cpu[NPASS] = {};
+  stats_ok = GLEW_ARB_pipeline_statistics_query;
+  if (stats_ok) glGenQueries(NPASS, q_frag), glGenQueries(NPASS, q_pass);
   pose poses[8];
   int n = npose(woods_x, woods_z, poses);
   mkdir(out_dir, 0755);
@@ -199,6 +246,20 @@ int fly_poses(const char *out_dir, const char *ref_dir, const char *only, float 
     g_frame_pass_hook = nullptr;
     // every pose is rendered, so that the others see the same wind whichever are kept
     if (!listed(only, p.name)) continue;
+    if (repeat > 0) {
+      for (int k = 0; k < NPASS; k++) least_wall[k] = least_cpu[k] = INFINITY;
+      g_frame_pass_hook = timing_hook;
+      for (int k = 0; k < repeat; k++) render_frame();
+      g_frame_pass_hook = nullptr;
+      pass_open = -1;
+      printf("time %-8s", p.name);
+      for (int k = 0; k < NPASS; k++) {
+        printf(" %s %.2f/%.2f", PASS_NAMES[k], least_wall[k], least_cpu[k]);
+        if (stats_ok && k != FRAME_WEATHER && k != FRAME_OVERLAY) printf(" (%.0fk/%.0fk)", frags[k] / 1000, passed[k] / 1000);
+        sum_wall[k] += least_wall[k], sum_cpu[k] += least_cpu[k];
+      }
+      printf("\n");
+    }
     save_png(capture.data(), w, h, ufmt("%s/%s.png", out_dir, p.name));
     std::vector<uint8_t> small = halve(capture, w, h), ref;
     save_png(small.data(), w / 2, h / 2, ufmt("%s/half/%s.png", out_dir, p.name));
@@ -232,6 +293,12 @@ int fly_poses(const char *out_dir, const char *ref_dir, const char *only, float 
     failed += bad;
   }
   frozen_ticks = 0;
+  if (repeat > 0) {
+    double tw = 0, tc = 0;
+    printf("time, least over %d frames, summed over the poses (wall/cpu ms):", repeat);
+    for (int k = 0; k < NPASS; k++) printf(" %s %.1f/%.1f", PASS_NAMES[k], sum_wall[k], sum_cpu[k]), tw += sum_wall[k], tc += sum_cpu[k];
+    printf(" all %.1f/%.1f\n", tw, tc);
+  }
   if (ref_dir)
     printf("%s\n", failed ? "poses: the picture changed (mean difference per channel above 2/255)"
                           : "poses: the same picture");
