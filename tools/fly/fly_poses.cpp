@@ -124,15 +124,20 @@ static void capture_hook(int pass) {
   for (int y = 0; y < h; y++) memcpy(&capture[(size_t)y * w * 3], &up[(size_t)(h - 1 - y) * w * 3], (size_t)w * 3);
 }
 
-// --time: every pose drawn again and again with a finish between the passes; the least wall and
-// CPU time each pass took. A fixed view costs the same every time, so the least time is its cost
-// with the least disturbance from other programs on the machine.
+// --time: every pose drawn again and again with a finish between the passes, for the least wall
+// and CPU time each pass took, and then as whole frames. A fixed view costs the same every time,
+// so the least time is its cost with the least disturbance from other programs on the machine.
 enum { NPASS = FRAME_END };
-static double least_wall[NPASS], least_cpu[NPASS], pass_t0, pass_c0;
+static double least_wall[NPASS], least_cpu[NPASS], least_main[NPASS], pass_t0, pass_c0, pass_m0;
 static int pass_open = -1;
 static double cpu_now(void) {
   struct timespec ts;
   clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+  return (double)ts.tv_sec * 1e3 + (double)ts.tv_nsec / 1e6;
+}
+static double main_now(void) {
+  struct timespec ts;
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
   return (double)ts.tv_sec * 1e3 + (double)ts.tv_nsec / 1e6;
 }
 static double wall_now(void) {
@@ -155,13 +160,14 @@ static void timing_hook(int pass) {
     passed[pass_open] = (double)n;
   }
   if (stats_ok && pass < NPASS) glBeginQuery(GL_FRAGMENT_SHADER_INVOCATIONS_ARB, q_frag[pass]), glBeginQuery(GL_SAMPLES_PASSED, q_pass[pass]);
-  double t = wall_now(), c = cpu_now();
+  double t = wall_now(), c = cpu_now(), m = main_now();
   if (pass_open >= 0) {
     least_wall[pass_open] = std::min(least_wall[pass_open], t - pass_t0);
     least_cpu[pass_open] = std::min(least_cpu[pass_open], c - pass_c0);
+    least_main[pass_open] = std::min(least_main[pass_open], m - pass_m0);
   }
   pass_open = pass < NPASS ? pass : -1;
-  pass_t0 = t, pass_c0 = c;
+  pass_t0 = t, pass_c0 = c, pass_m0 = m;
 }
 
 static bool save_png(const uint8_t *rgb, int w, int h, const char *path) {
@@ -215,7 +221,7 @@ static bool listed(const char *list, const char *name) {
 static const char *const PASS_NAMES[NPASS] = {"sky", "terrain", "grass", "items", "weather", "post", "overlay"};
 
 int fly_poses(const char *out_dir, const char *ref_dir, const char *only, int repeat, float woods_x, float woods_z) {
-  double sum_wall[NPASS] = {}, sum_cpu[NPASS] = {};
+  double sum_wall[NPASS] = {}, sum_cpu[NPASS] = {}, sum_main[NPASS] = {}, frame_wall = 0, frame_cpu = 0;
   stats_ok = GLEW_ARB_pipeline_statistics_query;
   if (stats_ok) glGenQueries(NPASS, q_frag), glGenQueries(NPASS, q_pass);
   pose poses[8];
@@ -247,16 +253,24 @@ int fly_poses(const char *out_dir, const char *ref_dir, const char *only, int re
     // every pose is rendered, so that the others see the same wind whichever are kept
     if (!listed(only, p.name)) continue;
     if (repeat > 0) {
-      for (int k = 0; k < NPASS; k++) least_wall[k] = least_cpu[k] = INFINITY;
+      for (int k = 0; k < NPASS; k++) least_wall[k] = least_cpu[k] = least_main[k] = INFINITY;
       g_frame_pass_hook = timing_hook;
       for (int k = 0; k < repeat; k++) render_frame();
       g_frame_pass_hook = nullptr;
       pass_open = -1;
-      printf("time %-8s", p.name);
+      // and whole frames as the game draws them (the swap waits for the picture)
+      double fw = INFINITY, fc = INFINITY;
+      for (int k = 0; k < repeat; k++) {
+        double t = wall_now(), c = cpu_now();
+        render_frame();
+        fw = std::min(fw, wall_now() - t), fc = std::min(fc, cpu_now() - c);
+      }
+      frame_wall += fw, frame_cpu += fc;
+      printf("time %-8s frame %.2f/%.2f", p.name, fw, fc);
       for (int k = 0; k < NPASS; k++) {
-        printf(" %s %.2f/%.2f", PASS_NAMES[k], least_wall[k], least_cpu[k]);
+        printf(" %s %.2f/%.2f/%.2f", PASS_NAMES[k], least_wall[k], least_cpu[k], least_main[k]);
         if (stats_ok && k != FRAME_WEATHER && k != FRAME_OVERLAY) printf(" (%.0fk/%.0fk)", frags[k] / 1000, passed[k] / 1000);
-        sum_wall[k] += least_wall[k], sum_cpu[k] += least_cpu[k];
+        sum_wall[k] += least_wall[k], sum_cpu[k] += least_cpu[k], sum_main[k] += least_main[k];
       }
       printf("\n");
     }
@@ -295,9 +309,14 @@ int fly_poses(const char *out_dir, const char *ref_dir, const char *only, int re
   frozen_ticks = 0;
   if (repeat > 0) {
     double tw = 0, tc = 0;
-    printf("time, least over %d frames, summed over the poses (wall/cpu ms):", repeat);
-    for (int k = 0; k < NPASS; k++) printf(" %s %.1f/%.1f", PASS_NAMES[k], sum_wall[k], sum_cpu[k]), tw += sum_wall[k], tc += sum_cpu[k];
-    printf(" all %.1f/%.1f\n", tw, tc);
+    double tm = 0;
+    printf("time, least over %d frames, summed over the poses (ms of wall/all threads/main thread): frame %.1f/%.1f",
+           repeat, frame_wall, frame_cpu);
+    for (int k = 0; k < NPASS; k++) {
+      printf(" %s %.1f/%.1f/%.1f", PASS_NAMES[k], sum_wall[k], sum_cpu[k], sum_main[k]);
+      tw += sum_wall[k], tc += sum_cpu[k], tm += sum_main[k];
+    }
+    printf(" all %.1f/%.1f/%.1f\n", tw, tc, tm);
   }
   if (ref_dir)
     printf("%s\n", failed ? "poses: the picture changed (mean difference per channel above 2/255)"
