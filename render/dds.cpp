@@ -7,6 +7,7 @@
 #include <GL/glu.h>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 enum : uint32_t {
   DDSD_CAPS = 0x1,
@@ -140,6 +141,28 @@ void dds_read(const char *path, dds_data *d) {
   bytes.p = nullptr;
 }
 
+// The software renderer decodes a compressed texel on every fetch, eight times per trilinear
+// sample, which made compressed textures several times dearer to draw than plain ones. So the
+// levels are uploaded as stored and then read back, decoded by the driver itself (the same
+// decoding its sampler does), and stored again as plain RGBA: the same texels, stored mip
+// levels included, at the plain sampling cost.
+static void expand_levels(const dds_info &info) {
+  // every level is read before any is stored again: a level stored in another format
+  // reallocates the texture, and the driver then loses the compressed levels not yet read
+  std::vector<std::vector<uint8_t>> px(info.nlevels);
+  GLint pack = 4;
+  glGetIntegerv(GL_PACK_ALIGNMENT, &pack);
+  glPixelStorei(GL_PACK_ALIGNMENT, 1);
+  for (uint32_t i = 0; i < info.nlevels; i++) {
+    px[i].resize((size_t)info.levels[i].w * info.levels[i].h * 4);
+    glGetTexImage(GL_TEXTURE_2D, (GLint)i, GL_RGBA, GL_UNSIGNED_BYTE, px[i].data());
+  }
+  glPixelStorei(GL_PACK_ALIGNMENT, pack);
+  for (uint32_t i = 0; i < info.nlevels; i++)
+    glTexImage2D(GL_TEXTURE_2D, (GLint)i, GL_RGBA8, (GLsizei)info.levels[i].w, (GLsizei)info.levels[i].h, 0, GL_RGBA,
+                 GL_UNSIGNED_BYTE, px[i].data());
+}
+
 void dds_upload(texture *t, dds_data *d) {
   const dds_info &info = d->info;
   umem_guard bytes{d->bytes};
@@ -170,7 +193,10 @@ void dds_upload(texture *t, dds_data *d) {
       dds_fail("level %u (%ux%u): %s", i, l.w, l.h, (const char *)gluErrorString(e));
     }
   }
+  expand_levels(info);
+  GLenum e = glGetError();
   glBindTexture(GL_TEXTURE_2D, 0);
+  if (e != GL_NO_ERROR) dds_fail("decoding %ux%u: %s", info.w, info.h, (const char *)gluErrorString(e));
   t->w = (int32_t)info.w;
   t->h = (int32_t)info.h;
 }

@@ -1,4 +1,4 @@
-// DDS loader: DXT1/3/5 files uploaded level by level, as stored, without decompressing.
+// DDS loader: DXT1/3/5 files uploaded level by level as stored, then kept decoded (see dds.cpp).
 #pragma once
 #include <cstdint>
 #include <cstdio>

@@ -1,19 +1,16 @@
-// Grass: alpha-tested tuft texture, darker at the foot, fogged.
+// Grass: alpha-tested tuft texture, darker at the foot, fogged (shade and fog folded into v_mul
+// and v_add by the vertex shader).
 #version 120
 
 uniform sampler2D tex;
 
-varying float v_shade;
-varying float v_fog;
+varying vec3 v_mul;
+varying vec3 v_add;
 
 void main()
 {
     vec4 c = texture2D(tex, gl_TexCoord[0].st);
     if (c.a <= 0.5)
         discard;
-    c.rgb *= v_shade * gl_Color.rgb;
-    // GL's untouched fog colour is (0,0,0,0); world loading sets alpha 1 only when fog is on.
-    if (gl_Fog.color.a > 0.0)
-        c.rgb = mix(gl_Fog.color.rgb, c.rgb, v_fog);
-    gl_FragColor = c;
+    gl_FragColor = vec4(c.rgb * v_mul + v_add, c.a);
 }

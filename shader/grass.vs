@@ -9,8 +9,10 @@ uniform float wstr;  // gust strength, within +-0.04
 
 // Every vertex of a tuft carries the tuft's foot (x, z) and its thinning rank in [0, 1) as its
 // normal (gl_Normal = foot x, foot z, rank).
-varying float v_shade; // darker at the foot, where the tufts shade each other
-varying float v_fog;   // linear fog factor: 1 clear, 0 all fog
+// The fragment colour is texture * v_mul + v_add: the vertex colour, the shade (darker at the
+// foot, where the tufts shade each other) and the fog folded into one multiply-add.
+varying vec3 v_mul;
+varying vec3 v_add;
 
 // The same numbers as GRASS_THIN_NEAR, GRASS_THIN_FAR and GRASS_THIN_RAMP in world/grass.h: a
 // tuft of rank h stands up to NEAR + h * (FAR - NEAR) from the camera and shrinks to nothing
@@ -38,10 +40,14 @@ void main()
     float phase = sin(dot(foot, vec2(0.37, 0.23)) + rank * 6.2832);
     v.xyz += wdir * (wstr * 9.0 * top * keep * (0.7 + 0.3 * phase));
 
-    v_shade = 0.72 + 0.28 * top;
+    float shade = 0.72 + 0.28 * top;
     vec4 eye = gl_ModelViewMatrix * v;
-    v_fog = clamp((gl_Fog.end - length(eye.xyz)) * gl_Fog.scale, 0.0, 1.0);
+    // linear fog factor: 1 clear, 0 all fog. GL's untouched fog colour is (0,0,0,0); world
+    // loading sets alpha 1 only when fog is on.
+    float fog = gl_Fog.color.a > 0.0 ? clamp((gl_Fog.end - length(eye.xyz)) * gl_Fog.scale, 0.0, 1.0) : 1.0;
+    // mix(fog colour, c * shade, fog) = c * (shade * fog) + fog colour * (1 - fog)
+    v_mul = gl_Color.rgb * (shade * fog);
+    v_add = gl_Fog.color.a > 0.0 ? gl_Fog.color.rgb * (1.0 - fog) : vec3(0.0);
     gl_TexCoord[0] = gl_MultiTexCoord0;
-    gl_FrontColor = gl_Color;
     gl_Position = gl_ModelViewProjectionMatrix * v;
 }

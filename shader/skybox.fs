@@ -1,24 +1,34 @@
 // Sky box: the sky cube map, a sun disc with a glow, and haze toward the fog colour at the horizon.
 #version 120
+#extension GL_ARB_shader_texture_lod : enable
 
 uniform samplerCube sky; // unit 0: the sky cube map
-uniform float time;      // seconds since start
-uniform vec3 camdir;     // camera view direction
-uniform vec3 sundir;     // direction the sunlight travels (it points down, away from the sun)
 
 varying vec3 v_dir;
+varying vec3 v_sun;
+varying vec2 v_glow;
 
 void main()
 {
     vec3 d = normalize(v_dir);
-    vec3 sun = normalize(-sundir);
+#ifdef GL_ARB_shader_texture_lod
+    // At this field of view a face texel covers more than a pixel (toward the cube's corners
+    // about one pixel), so the top level is what is sampled anyway; naming it spares the level
+    // computation and the second level in every pixel.
+    vec3 c = textureCubeLod(sky, gl_TexCoord[0].stp, 0.0).rgb;
+#else
     vec3 c = textureCube(sky, gl_TexCoord[0].stp).rgb;
+#endif
 
-    float cs = max(dot(d, sun), 0.0);
+    float cs = max(dot(d, v_sun), 0.0);
     float disc = smoothstep(0.9990, 0.9995, cs);
-    // The glow breathes slowly and grows when the player looks toward the sun.
-    float facing = max(dot(normalize(camdir), sun), 0.0);
-    float glow = pow(cs, 48.0) * (0.30 + 0.05 * sin(time * 0.7)) + pow(cs, 6.0) * 0.12 * facing;
+    // cs^48 and cs^6 by repeated squaring: the same powers for a fraction of pow's cost
+    float c6 = cs * cs * cs;
+    c6 *= c6;
+    float c48 = c6 * c6;
+    c48 *= c48;
+    c48 *= c48;
+    float glow = c48 * v_glow.x + c6 * v_glow.y;
     c = c + vec3(1.0, 0.93, 0.8) * glow;
     c = mix(c, vec3(1.0, 0.97, 0.9), disc);
 

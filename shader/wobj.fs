@@ -1,19 +1,16 @@
-// World items: alpha-tested texture, tinted by the sky and shaded at the foot, fogged.
+// World items: alpha-tested texture, tinted by the sky and shaded at the foot, fogged (all three
+// folded into v_mul and v_add by the vertex shader).
 #version 120
 
 uniform sampler2D tex; // unit 0: the item texture
 
-varying vec3 v_tint;
-varying float v_fog;
+varying vec4 v_mul;
+varying vec3 v_add;
 
 void main()
 {
-    vec4 c = texture2D(tex, gl_TexCoord[0].st) * gl_Color;
+    vec4 c = texture2D(tex, gl_TexCoord[0].st) * v_mul;
     if (c.a <= 0.5)
         discard;
-    c.rgb *= v_tint;
-    // GL's untouched fog colour is (0,0,0,0); world loading sets alpha 1 only when fog is on.
-    if (gl_Fog.color.a > 0.0)
-        c.rgb = mix(gl_Fog.color.rgb, c.rgb, v_fog);
-    gl_FragColor = c;
+    gl_FragColor = vec4(c.rgb + v_add, c.a);
 }

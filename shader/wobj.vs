@@ -10,8 +10,11 @@ uniform float tree;         // 1 while procedural trees draw, 0 for billboard ba
 
 uniform samplerCube cubemap; // unit 1: the environment cube map
 
-varying vec3 v_tint;        // sky tint and foot shading, multiplied into the texture colour
-varying float v_fog;        // linear fog factor: 1 clear, 0 all fog
+// The fragment is texture * v_mul + v_add: the vertex colour, the sky tint, the foot shading
+// and the fog folded into one multiply-add, as the many overlapping cut-out cards make every
+// varying and every operation per fragment count.
+varying vec4 v_mul;
+varying vec3 v_add;
 
 void main()
 {
@@ -39,10 +42,14 @@ void main()
     vec3 env = textureCubeLod(cubemap, normalize(world), 0.0).rgb;
     float k = 0.12 + 0.12 * clamp(world.y / 10.0, 0.0, 1.0)
             + 0.06 * clamp((cam_height + world.y) / 20.0, 0.0, 1.0);
-    v_tint = mix(vec3(1.0), env * 1.6, k) * mix(1.0, 0.8, 1.0 - top);
-    v_fog = clamp((gl_Fog.end - length(eye.xyz)) * gl_Fog.scale, 0.0, 1.0);
+    vec3 tint = mix(vec3(1.0), env * 1.6, k) * mix(1.0, 0.8, 1.0 - top);
+    // linear fog factor: 1 clear, 0 all fog. GL's untouched fog colour is (0,0,0,0); world
+    // loading sets alpha 1 only when fog is on.
+    float fog = gl_Fog.color.a > 0.0 ? clamp((gl_Fog.end - length(eye.xyz)) * gl_Fog.scale, 0.0, 1.0) : 1.0;
+    // mix(fog colour, c * tint, fog) = c * (tint * fog) + fog colour * (1 - fog)
+    v_mul = vec4(gl_Color.rgb * tint * fog, gl_Color.a);
+    v_add = gl_Fog.color.a > 0.0 ? gl_Fog.color.rgb * (1.0 - fog) : vec3(0.0);
 
     gl_TexCoord[0] = gl_MultiTexCoord0;
-    gl_FrontColor = gl_Color;
     gl_Position = gl_ModelViewProjectionMatrix * v;
 }

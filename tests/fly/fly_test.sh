@@ -18,15 +18,15 @@ expect "^path: start \(-?$num, -?$num\), woods \(-?$num, -?$num\), "
 for phase in "ambient sound" terrain sky "catalogue and trees" brushes spawning quadtree grass rest total; do
   expect "^  $phase +$num$"
 done
-for row in median "95th percentile" "99th percentile" worst "worst update step"; do
+for row in median "95th percentile" "99th percentile" worst "worst update step" "cpu median"; do
   expect "^  $row +$num$"
 done
 expect "^world items drawn per frame: median [0-9]+, most [0-9]+$"
 expect "^peak resident memory: [0-9]+ MB$"
 for pass in sky terrain grass "world items" weather post-processing overlay; do
-  expect "^  $pass +$num +$num +$num +$num +[0-9]+%$"
+  expect "^  $pass +$num +$num +$num +$num +$num +$num +[0-9]+%$"
 done
-expect "^  buffer swap +$num +[0-9]+%$"
+expect "^  buffer swap +$num +$num +$num +[0-9]+%$"
 [ "$(wc -l <"$tmp/frames.csv")" = 13 ] || { echo "frames.csv: $(wc -l <"$tmp/frames.csv") lines, want 13"; fail=1; }
 [ "$fail" = 0 ] || { echo "$report"; exit 1; }
 echo "fly report: complete"

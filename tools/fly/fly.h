@@ -19,3 +19,13 @@ void fly_path_pose(const fly_path *p, float s, float *x, float *z, float *yaw);
 // Nearest-rank percentile (0..100) of values; 0 when there are none.
 double fly_percentile(std::vector<double> values, double pct);
 double fly_mean(const std::vector<double> &values);
+
+// --poses: renders the fixed poses (the start's meadow, grass at the feet, the woods, the most
+// strongly graded region, the sun, the highest ground) with the clock frozen and the generator
+// seeded, writes OUT/NAME.png and OUT/half/NAME.png (half size, what references hold) and, with
+// a reference folder, compares the half-size captures with REF/NAME.png. Returns the exit status:
+// 1 when a pose differs by more than FLY_POSE_MEAN_MAX (in 1/255) per channel on average.
+// only: a comma-separated list of the poses to write and compare, or null for all. repeat > 0:
+// each pose is drawn that many times more and the least time of each pass is reported.
+#define FLY_POSE_MEAN_MAX 2.0
+int fly_poses(const char *out_dir, const char *ref_dir, const char *only, int repeat, float woods_x, float woods_z);

@@ -1,6 +1,8 @@
 // velder-fly: loads a world with the game's own code in a real window, flies a fixed path over it
 // and reports load time by phase, frame times, items drawn, memory and GPU time per pass.
-// Usage: velder-fly [--frames N] [--out FILE] DIR, run from the folder that holds shader/.
+// Usage: velder-fly [--frames N] [--out FILE] DIR, or
+//        velder-fly --poses OUT [--reference REF] [--only A,B] [--time N] DIR,
+// run from the folder that holds shader/.
 #include "fly.h"
 #include "app/app.h"
 #include "core/file.h"
@@ -26,6 +28,21 @@ static const char *const PASS_NAMES[NPASS] = {"sky", "terrain", "grass", "world 
                                                "post-processing", "overlay"};
 static const char *const CSV_NAMES[NPASS] = {"sky", "terrain", "grass", "world_items", "weather", "postproc", "overlay"};
 
+// CPU time of every thread of the process (the renderer's threads included), in ms: the work a
+// pass costs, which other programs on the machine disturb less than the wall time.
+static double cpu_ms(void) {
+  struct timespec ts;
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+  return (double)ts.tv_sec * 1e3 + (double)ts.tv_nsec / 1e6;
+}
+
+// CPU time of this thread alone: the game's own work and the renderer's vertex work.
+static double main_cpu_ms(void) {
+  struct timespec ts;
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+  return (double)ts.tv_sec * 1e3 + (double)ts.tv_nsec / 1e6;
+}
+
 static double now_ms(void) {
   return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now().time_since_epoch()).count();
 }
@@ -49,17 +66,22 @@ static GLuint queries[NPASS];
 static int pass_open = -1;
 static bool gpu_ok;
 static double pass_start, pass_wall[NPASS + 1]; // the last: the buffer swap
+static double pass_cpu_start, pass_cpu[NPASS + 1], pass_main_start, pass_main[NPASS + 1];
 static void pass_begins(int pass) {
   // the end of a query belongs to the work it closes: queued before the finish, not after
   if (pass_open >= 0 && gpu_ok) glEndQuery(GL_TIME_ELAPSED);
   glFinish();
   if (pass_open >= 0) pass_wall[pass_open] = now_ms() - pass_start;
+  if (pass_open >= 0) pass_cpu[pass_open] = cpu_ms() - pass_cpu_start;
+  if (pass_open >= 0) pass_main[pass_open] = main_cpu_ms() - pass_main_start;
   pass_open = -1;
   if (pass < NPASS) {
     if (gpu_ok) glBeginQuery(GL_TIME_ELAPSED, queries[pass]);
     pass_open = pass;
   }
   pass_start = now_ms();
+  pass_cpu_start = cpu_ms();
+  pass_main_start = main_cpu_ms();
 }
 
 // The centre of the grid cell with the most trees (mass objects when the world has no trees).
@@ -82,14 +104,19 @@ static void find_woods(float *x, float *z) {
 
 static void usage(void) {
   fprintf(stderr, "usage: velder-fly [--frames N] [--out FILE] DIR\n"
+                  "       velder-fly --poses OUT [--reference REF] [--only A,B] [--time N] DIR\n"
                   "  run from the folder that holds shader/; N frames (default 600) along a fixed path;\n"
-                  "  FILE gets one CSV line per frame\n");
+                  "  FILE gets one CSV line per frame\n"
+                  "  --poses: no flight; fixed poses with the clock frozen, captured into OUT and\n"
+                  "  compared with the half-size pictures in REF (only the poses named A, B); each pose\n"
+                  "  drawn N times more, with the least time of each pass\n");
   exit(2);
 }
 
 struct fly_samples {
   std::vector<double> frame, update, items; // frame: the frames run as in the game
-  std::vector<double> gpu[NPASS], wall[NPASS + 1]; // the frames timed pass by pass
+  std::vector<double> frame_cpu;             // their CPU time, all threads
+  std::vector<double> gpu[NPASS], wall[NPASS + 1], cpu[NPASS + 1], main[NPASS + 1]; // the frames timed pass by pass
   std::vector<int> timed; // per frame: whether its passes were timed
 };
 
@@ -112,27 +139,31 @@ static void report(const char *dir, const fly_path &path, float woods_x, float w
   printf("  %-22s %9.1f\n", "99th percentile", fly_percentile(s.frame, 99));
   printf("  %-22s %9.1f\n", "worst", fly_percentile(s.frame, 100));
   printf("  %-22s %9.1f\n", "worst update step", fly_percentile(s.update, 100));
+  printf("  %-22s %9.1f\n", "cpu median", fly_percentile(s.frame_cpu, 50));
   printf("\nworld items drawn per frame: median %.0f, most %.0f\n", fly_percentile(s.items, 50),
          fly_percentile(s.items, 100));
   struct rusage ru;
   getrusage(RUSAGE_SELF, &ru);
   printf("peak resident memory: %.0f MB\n", (double)ru.ru_maxrss / 1024);
   if (!gpu_ok) printf("\ngpu time per pass: no timer queries on this driver (gpu columns read 0)\n");
-  double gpu_sum = 0, wall_sum = 0;
-  for (int p = 0; p <= NPASS; p++) wall_sum += fly_mean(s.wall[p]);
+  double gpu_sum = 0, wall_sum = 0, cpu_sum = 0, main_sum = 0;
+  for (int p = 0; p <= NPASS; p++)
+    wall_sum += fly_mean(s.wall[p]), cpu_sum += fly_mean(s.cpu[p]), main_sum += fly_mean(s.main[p]);
   for (int p = 0; p < NPASS; p++) gpu_sum += fly_mean(s.gpu[p]);
-  printf("\n%-20s %10s %9s %9s %9s %6s\n", "time per pass", "gpu median", "gpu mean", "gpu worst", "wall mean",
-         "share");
+  printf("\n%-20s %10s %9s %9s %9s %9s %9s %6s\n", "time per pass", "gpu median", "gpu mean", "gpu worst", "wall mean",
+         "cpu mean", "main cpu", "share");
   for (int p = 0; p <= NPASS; p++) {
     double wall = fly_mean(s.wall[p]);
     if (p < NPASS)
-      printf("  %-18s %10.2f %9.2f %9.2f %9.2f %5.0f%%\n", PASS_NAMES[p], fly_percentile(s.gpu[p], 50),
-             fly_mean(s.gpu[p]), fly_percentile(s.gpu[p], 100), wall, wall_sum > 0 ? wall / wall_sum * 100 : 0);
+      printf("  %-18s %10.2f %9.2f %9.2f %9.2f %9.2f %9.2f %5.0f%%\n", PASS_NAMES[p], fly_percentile(s.gpu[p], 50),
+             fly_mean(s.gpu[p]), fly_percentile(s.gpu[p], 100), wall, fly_mean(s.cpu[p]), fly_mean(s.main[p]),
+             wall_sum > 0 ? wall / wall_sum * 100 : 0);
     else
-      printf("  %-18s %10s %9s %9s %9.2f %5.0f%%\n", "buffer swap", "", "", "", wall,
+      printf("  %-18s %10s %9s %9s %9.2f %9.2f %9.2f %5.0f%%\n", "buffer swap", "", "", "", wall, fly_mean(s.cpu[p]),
+             fly_mean(s.main[p]),
              wall_sum > 0 ? wall / wall_sum * 100 : 0);
   }
-  printf("  %-18s %10s %9.2f %9s %9.2f\n", "all", "", gpu_sum, "", wall_sum);
+  printf("  %-18s %10s %9.2f %9s %9.2f %9.2f %9.2f\n", "all", "", gpu_sum, "", wall_sum, cpu_sum, main_sum);
 }
 
 static void write_csv(const char *out, const fly_path &path, const fly_samples &s) {
@@ -162,14 +193,19 @@ static void write_csv(const char *out, const fly_path &path, const fly_samples &
 
 int main(int argc, char **argv) {
   int frames = 600;
-  const char *out = nullptr, *dir = nullptr;
+  const char *out = nullptr, *dir = nullptr, *poses = nullptr, *ref = nullptr, *only = nullptr;
+  int repeat = 0;
   for (int i = 1; i < argc; i++) {
     if (strcmp(argv[i], "--frames") == 0 && i + 1 < argc) frames = atoi(argv[++i]);
     else if (strcmp(argv[i], "--out") == 0 && i + 1 < argc) out = argv[++i];
+    else if (strcmp(argv[i], "--poses") == 0 && i + 1 < argc) poses = argv[++i];
+    else if (strcmp(argv[i], "--reference") == 0 && i + 1 < argc) ref = argv[++i];
+    else if (strcmp(argv[i], "--only") == 0 && i + 1 < argc) only = argv[++i];
+    else if (strcmp(argv[i], "--time") == 0 && i + 1 < argc) repeat = atoi(argv[++i]);
     else if (argv[i][0] == '-' || dir) usage();
     else dir = argv[i];
   }
-  if (!dir || frames < 1) usage();
+  if (!dir || frames < 1 || ((ref || only || repeat) && !poses)) usage();
 
   usetroot(dir);
   init();
@@ -195,10 +231,16 @@ int main(int argc, char **argv) {
   fly_path path;
   float woods_x, woods_z;
   find_woods(&woods_x, &woods_z);
+  if (poses) {
+    int status = fly_poses(poses, ref, only, repeat, woods_x, woods_z);
+    SDL_GL_DeleteContext(g_gl_context);
+    SDL_Quit();
+    return status;
+  }
   fly_path_build(&path, v3_camera_start_pos[0], v3_camera_start_pos[2], woods_x, woods_z, g_terrain->sz);
 
   fly_samples s;
-  double last = now_ms();
+  double last = now_ms(), last_cpu = cpu_ms();
   for (int f = 0; f < frames && !g_quit; f++) {
     float x, z, yaw;
     fly_path_pose(&path, frames > 1 ? path.length * f / (frames - 1) : 0, &x, &z, &yaw);
@@ -220,7 +262,10 @@ int main(int argc, char **argv) {
     g_wi_nsorted = 0;
     if (timed) {
       pass_wall[NPASS] = t1 - pass_start;
-      for (int p = 0; p <= NPASS; p++) s.wall[p].push_back(pass_wall[p]);
+      pass_cpu[NPASS] = cpu_ms() - pass_cpu_start;
+      pass_main[NPASS] = main_cpu_ms() - pass_main_start;
+      for (int p = 0; p <= NPASS; p++)
+        s.wall[p].push_back(pass_wall[p]), s.cpu[p].push_back(pass_cpu[p]), s.main[p].push_back(pass_main[p]);
       for (int p = 0; p < NPASS; p++) {
         GLuint64 ns = 0;
         if (gpu_ok) glGetQueryObjectui64v(queries[p], GL_QUERY_RESULT, &ns);
@@ -228,8 +273,10 @@ int main(int argc, char **argv) {
       }
     } else {
       s.frame.push_back(t1 - last); // update, drawing and swap, as the game's loop runs them
+      s.frame_cpu.push_back(cpu_ms() - last_cpu);
     }
     last = now_ms();
+    last_cpu = cpu_ms();
   }
   g_frame_pass_hook = nullptr;
 
