@@ -2,9 +2,9 @@
 # Checked build and short fuzz runs, called by tools/test.sh: clang with AddressSanitizer,
 # UndefinedBehaviorSanitizer and libFuzzer coverage in build-san/, where the unit, GL,
 # end-to-end and world checker tests run again (the first fault ends the process and fails its
-# test), then every
-# fuzz target runs for VELDER_FUZZ_SECONDS (default 30) from its seed corpus. Every program a test
-# of those labels runs is built here (velder-fly for the GL label's fly report).
+# test), then every fuzz target runs for VELDER_FUZZ_SECONDS (default 30) from its seed corpus.
+# Every program a test of those labels runs is built here (velder-fly for the GL label's fly
+# report).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${VELDER_FUZZ_SECONDS:-30}
