@@ -92,7 +92,9 @@ TEST_F(Spawn, AttemptsDrawPositionObjectAndSizeInOrder) {
     EXPECT_FLOAT_EQ(w.box.min[1], 5);
     EXPECT_FLOAT_EQ(w.box.max[1], 5 + w.height);
     EXPECT_NEAR(w.box.max[0] - w.box.min[0], w.width, 1e-4);
-    if (w.obj->scale == 2) EXPECT_FLOAT_EQ(w.width, 1);
+    if (w.obj->scale == 2) {
+      EXPECT_FLOAT_EQ(w.width, 1);
+    }
   }
 }
 
