@@ -26,7 +26,7 @@ int i_grass_ntufts = 1500, i_grass_cell_sample_res = 8;
 char s_default_clut[PARAM_STRING_SIZE];
 
 pm_stats pm;
-r_stats r = {0, 12345678};
+r_stats r;
 
 const param_row g_params[NPARAMS] = {
     {"b_fog_on", PT_BOOL, &b_fog_on},

@@ -45,7 +45,7 @@ struct pm_stats {
   uint32_t nobj, nvis, nvis_peak;
 };
 struct r_stats {
-  uint32_t fps, fps_min, fps_max; // fps_min starts at 12345678
+  uint32_t fps = 0, fps_min = 12345678, fps_max = 0;
   float fps_lt_30, fps_lt_60;
   uint32_t ndraw, ndraw_peak, ncull_peak, texmgr_ntex, grass_ntris;
   float step_ms_max; // longest update step in milliseconds: the worst hitch of the run
