@@ -17,8 +17,11 @@ static GLuint clut_tex;
 static SDL_Surface *clut_surface;
 
 // The frame buffer set-up; its reports carry the name "init".
+// A minimised or zero-high window still gets a frame of at least one pixel.
+static int fb_size(int n) { return n > 1 ? n : 1; }
+
 static void init(void) {
-  fb_w = i_screen_w, fb_h = i_screen_h;
+  fb_w = fb_size(i_screen_w), fb_h = fb_size(i_screen_h);
   glGenFramebuffers(1, &fb);
   glBindFramebuffer(GL_FRAMEBUFFER, fb);
   glGenTextures(1, &fb_tex);
@@ -64,7 +67,7 @@ void postproc_init(void) {
 }
 
 void postproc_begin(void) {
-  if (fb_w != i_screen_w || fb_h != i_screen_h) {
+  if (fb_w != fb_size(i_screen_w) || fb_h != fb_size(i_screen_h)) {
     fb_delete();
     init();
   }
