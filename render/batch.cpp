@@ -3,7 +3,10 @@
 #include "core/util.h"
 #include "render/texture.h"
 #include <GL/glew.h>
+#include <algorithm>
 #include <cmath>
+#include <cstring>
+#include <vector>
 
 batch *b_create(void) {
   // zeroed, so the buffer names are 0 until b_prepare and a stray delete is a no-op
@@ -16,12 +19,13 @@ bool b_is_empty(const batch *b) {
 }
 
 static void delete_buffers(batch *b) {
-  uint32_t *names[4] = {&b->vbo_v, &b->vbo_tc, &b->vbo_n, &b->ibo};
+  uint32_t *names[5] = {&b->vbo_v, &b->vbo_tc, &b->vbo_n, &b->ibo, &b->ibo_views};
   for (uint32_t *name : names) {
     if (*name) glDeleteBuffers(1, name);
     *name = 0;
   }
   b->prepared = 0;
+  b->nviews = 0;
 }
 
 void b_reset(batch *b) {
@@ -118,19 +122,54 @@ void b_prepare(batch *b) {
   if (ni > 0) glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
 }
 
-static void draw_prepared(batch *b, uint32_t first, uint32_t nidx);
+static void draw_prepared(batch *b, uint32_t first, uint32_t nidx, uint32_t ibo);
+
+void b_prepare_views(batch *b, uint32_t nviews) {
+  uint32_t ni = b->ni_drawn, nq = ni / 6;
+  if (!b->prepared || b->ibo_views || nviews == 0 || nviews > B_MAX_VIEWS || ni == 0 || ni % 6) return;
+  const uint32_t *idx = b->idx.items;
+  const float *v = b->v.items;
+  // each quad's centre, as the mean of its six indexed corners
+  std::vector<float> cx(nq), cz(nq), key(nq);
+  for (uint32_t q = 0; q < nq; q++) {
+    float x = 0, z = 0;
+    for (int i = 0; i < 6; i++) x += v[3 * idx[6 * q + i]], z += v[3 * idx[6 * q + i] + 2];
+    cx[q] = x / 6, cz[q] = z / 6;
+  }
+  std::vector<uint32_t> order(nq), out((size_t)ni * nviews);
+  for (uint32_t k = 0; k < nviews; k++) {
+    float a = (float)k * 2 * (float)M_PI / (float)nviews, dx = cosf(a), dz = sinf(a);
+    for (uint32_t q = 0; q < nq; q++) key[q] = cx[q] * dx + cz[q] * dz, order[q] = q;
+    std::stable_sort(order.begin(), order.end(), [&](uint32_t p, uint32_t q) { return key[p] < key[q]; });
+    uint32_t *dst = &out[(size_t)k * ni];
+    for (uint32_t q : order) memcpy(dst, &idx[6 * q], 6 * sizeof *dst), dst += 6;
+  }
+  b->ibo_views = upload(GL_ELEMENT_ARRAY_BUFFER, out.data(), ni * nviews);
+  glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
+  b->nviews = nviews;
+}
+
+void b_draw_view(batch *b, float dx, float dz) {
+  if (!b->prepared) uerror("unprepared batch %s", b_is_empty(b) ? "(empty)" : "");
+  if (b->nviews == 0) return draw_prepared(b, 0, UINT32_MAX, b->ibo);
+  float turns = atan2f(dz, dx) / (2 * (float)M_PI);
+  int k = (int)floorf(turns * (float)b->nviews + 0.5f);
+  k = ((k % (int)b->nviews) + (int)b->nviews) % (int)b->nviews;
+  draw_prepared(b, (uint32_t)k * b->ni_drawn, b->ni_drawn, b->ibo_views);
+}
 
 void b_draw(batch *b) {
   if (!b->prepared) uerror("unprepared batch %s", b_is_empty(b) ? "(empty)" : "");
-  draw_prepared(b, 0, UINT32_MAX);
+  draw_prepared(b, 0, UINT32_MAX, b->ibo);
 }
 
 void b_draw_range(batch *b, uint32_t first, uint32_t nidx) {
   if (!b->prepared) uerror("unprepared batch %s", b_is_empty(b) ? "(empty)" : "");
-  draw_prepared(b, first, nidx);
+  draw_prepared(b, first, nidx, b->ibo);
 }
 
-static void draw_prepared(batch *b, uint32_t first, uint32_t nidx) {
+// Indices from first on in ibo, which holds ni_drawn of them or (the views) several such lists.
+static void draw_prepared(batch *b, uint32_t first, uint32_t nidx, uint32_t ibo) {
   glEnableClientState(GL_VERTEX_ARRAY);
   glBindBuffer(GL_ARRAY_BUFFER, b->vbo_v);
   glVertexPointer(3, GL_FLOAT, 0, nullptr);
@@ -145,10 +184,11 @@ static void draw_prepared(batch *b, uint32_t first, uint32_t nidx) {
     glBindBuffer(GL_ARRAY_BUFFER, b->vbo_n);
     glNormalPointer(GL_FLOAT, 0, nullptr);
   }
-  if (b->ibo) {
-    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, b->ibo);
-    if (first > b->ni_drawn) first = b->ni_drawn;
-    if (nidx > b->ni_drawn - first) nidx = b->ni_drawn - first;
+  if (ibo) {
+    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, ibo);
+    uint32_t end = ibo == b->ibo_views ? b->ni_drawn * b->nviews : b->ni_drawn;
+    if (first > end) first = end;
+    if (nidx > end - first) nidx = end - first;
     glDrawRangeElements(b->prim_type, 0, b->nv_drawn, nidx, GL_UNSIGNED_INT, (const void *)(uintptr_t)(first * 4));
     glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
   } else {

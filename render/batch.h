@@ -17,6 +17,8 @@ struct batch {
   aabb box;           // all zero until computed
   // what the buffers hold: appends after b_prepare are not uploaded, so draws use these
   uint32_t nv_drawn, ni_drawn;
+  // b_prepare_views: nviews copies of the index list in one buffer, quads nearest-first
+  uint32_t ibo_views, nviews;
 };
 
 batch *b_create(void);
@@ -35,6 +37,16 @@ void b_prepare(batch *b);
 void b_draw(batch *b);
 // b_draw of nidx indices from index first on, within those uploaded (a batch with indices).
 void b_draw_range(batch *b, uint32_t first, uint32_t nidx);
+// Uploads nviews copies of the index list (nviews <= B_MAX_VIEWS), copy k with the batch's quads
+// (runs of 6 indices) in the order of their centres along the horizontal direction at k * 360 /
+// nviews degrees from +x toward +z: nearest first for a viewer looking that way, so that the depth
+// test spares the quads hidden behind the first ones. The same triangles as b_draw, only in
+// another order. A prepared batch whose index count is not a whole number of quads gets none.
+enum { B_MAX_VIEWS = 16 };
+void b_prepare_views(batch *b, uint32_t nviews);
+// b_draw with the copy whose direction is nearest to the horizontal (dx, dz) in the batch's own
+// space; b_draw itself when the batch has no copies.
+void b_draw_view(batch *b, float dx, float dz);
 // Two crossed unit quads standing on y = 0, placed by m, textured from rect (x0, y0, x1, y1)
 // in texel units of tex (only its w and h are read).
 void bgen_xpoly(const texture *tex, const float m[16], batch *b, const float rect[4]);

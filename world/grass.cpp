@@ -15,6 +15,7 @@
 #include "world/terrain.h"
 #include <GL/glew.h>
 #include <SDL.h>
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -283,10 +284,21 @@ void grass_draw(void) {
         aabb box;
         b_get_box(q.b, &box);
         if (frustum_test_box(&box, g_frustum) == FRUSTUM_OUTSIDE) continue;
-        bool bound = false;
+        // the blocks in view nearest-first: the depth test spares the tufts hidden behind them
+        struct seen {
+          float d;
+          const grass_block *g;
+        } order[GRASS_NBLOCKS];
+        int nseen = 0;
         for (const grass_block &g : q.blocks) {
           if (g.nrank[0] == 0 || frustum_test_box(&g.box, g_frustum) == FRUSTUM_OUTSIDE) continue;
-          uint32_t n = grass_tufts_at(&g, box_distance(&g.box, g_cam.pos[0], g_cam.pos[2]));
+          order[nseen++] = seen{box_distance(&g.box, g_cam.pos[0], g_cam.pos[2]), &g};
+        }
+        std::stable_sort(order, order + nseen, [](const seen &a, const seen &b) { return a.d < b.d; });
+        bool bound = false;
+        for (int i = 0; i < nseen; i++) {
+          const grass_block &g = *order[i].g;
+          uint32_t n = grass_tufts_at(&g, order[i].d);
           if (n == 0) continue; // every tuft of it has thinned away at this distance
           if (!bound) glBindTexture(GL_TEXTURE_2D, q.tex->id);
           bound = true;

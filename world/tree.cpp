@@ -119,9 +119,13 @@ void tree_build(batch *b, const pg_params *p) {
   b_normalize(b);
 }
 
+// Leaf cards drawn in one of this many orders, nearest-first for the side the tree is seen from.
+enum { TREE_VIEWS = 16 };
+
 void tree_generate(batch *b, const pg_params *p) {
   tree_build(b, p);
   b_prepare(b);
+  b_prepare_views(b, TREE_VIEWS);
 }
 
 void process_pgparam(void) {

@@ -13,6 +13,7 @@
 #include "world/spawn.h"
 #include <GL/glew.h>
 #include <SDL.h>
+#include <algorithm>
 #include <cmath>
 
 uint32_t g_wi_nsorted;
@@ -52,8 +53,26 @@ static void draw_tree(const wi *w) {
   glPushMatrix();
   glTranslatef(w->pos[0], w->pos[1], w->pos[2]);
   glScalef(w->height, w->height, w->height);
-  b_draw(w->obj->pg.batch);
+  // its cards nearest-first as seen from the camera
+  b_draw_view(w->obj->pg.batch, w->pos[0] - g_cam.pos[0], w->pos[2] - g_cam.pos[2]);
   glPopMatrix();
+}
+
+// The bucket's items nearest-first along the view: the depth test then spares most of the
+// fragments of what stands behind the first ones. The bucket itself keeps its order.
+static const uarray<const wi *> &nearest_first(const uarray<wi *> &bk) {
+  struct keyed {
+    float d;
+    const wi *w;
+  };
+  static uarray<keyed> keys;
+  static uarray<const wi *> out;
+  keys.count = out.count = 0;
+  const float *p = g_cam.pos, *d = g_cam.dir;
+  for (const wi *w : bk) ua_push(keys, keyed{(w->pos[0] - p[0]) * d[0] + (w->pos[1] - p[1]) * d[1] + (w->pos[2] - p[2]) * d[2], w});
+  std::stable_sort(keys.begin(), keys.end(), [](const keyed &a, const keyed &b) { return a.d < b.d; });
+  for (const keyed &k : keys) ua_push(out, k.w);
+  return out;
 }
 
 static batch *scratch;    // billboards of one bucket; storage kept from bucket to bucket and frame to frame
@@ -76,7 +95,7 @@ void wi_draw(void) {
     glBindTexture(GL_TEXTURE_2D, bk[0]->obj->tex->id);
     b_reset(scratch);
     bool trees = false;
-    for (const wi *w : bk) {
+    for (const wi *w : nearest_first(bk)) {
       const wobj *o = w->obj;
       // a tree whose geometry is not built (a catalogue without process_pgparam) stands in as a billboard
       if (o->is_tree && o->pg.batch && o->pg.batch->prepared) {
