@@ -1,76 +1,53 @@
 // Foundation: reports, allocation, formatting, paths, files, the file monitor and the generator.
-#include "core/file.h"
 #include "core/fmon.h"
 #include "core/util.h"
 #include "tests/unit/testutil.h"
-#include <gtest/gtest.h>
-#include <string>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
-TEST(Format, UfmtCutsAt2047Characters) {
+TEST(Format, CutsAndTerminates) {
   std::string big(3000, 'x');
-  const char *s = ufmt("%s", big.c_str());
-  EXPECT_EQ(strlen(s), 2047u);
+  EXPECT_EQ(strlen(ufmt("%s", big.c_str())), 2047u);
   EXPECT_STREQ(ufmt("%s/%s", "data", "brushes"), "data/brushes");
-}
-
-TEST(Format, UsnprintfAlwaysTerminates) {
   char buf[16];
   memset(buf, 'z', sizeof buf);
   usnprintf(buf, sizeof buf, "%s", "abcdefghijklmnopqrst");
   EXPECT_STREQ(buf, "abcdefghijklmno");
 }
 
-TEST(Report, FormsWriteExactLines) {
-  testing::internal::CaptureStderr();
-  uwarn_at("somefunc", 42, "careful %d", 7);
-  EXPECT_EQ(testing::internal::GetCapturedStderr(), "warning: somefunc#42: careful 7\n");
-  testing::internal::CaptureStdout();
-  uinfo_at("init", "using SDL %d.%d.%d", 2, 26, 5);
-  EXPECT_EQ(testing::internal::GetCapturedStdout(), "init: using SDL 2.26.5\n");
-}
-
 // Inside utry an error is a warning with the same line, and the scope unwinds; nested scopes
 // and a quiet scope behave alike; outside any scope errors are fatal again.
-TEST(Report, RecoverableScopeTurnsErrorsIntoWarnings) {
+TEST(Report, ExactLinesAndTheRecoverableScope) {
+  testing::internal::CaptureStderr();
+  testing::internal::CaptureStdout();
+  uwarn_at("somefunc", 42, "careful %d", 7);
+  uinfo_at("init", "using SDL %d.%d.%d", 2, 26, 5);
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "init: using SDL 2.26.5\n");
   ufault f;
   int after = 0;
-  testing::internal::CaptureStderr();
   bool ok = utry([&] { uerror_at("cfg_read", 12, "#%u: missing value", 3u); after = 1; }, &f);
-  EXPECT_EQ(testing::internal::GetCapturedStderr(), "warning: cfg_read#12: #3: missing value\n");
-  EXPECT_FALSE(ok);
-  EXPECT_EQ(after, 0);
-  EXPECT_STREQ(f.func, "cfg_read");
-  EXPECT_EQ(f.line, 12u);
-  EXPECT_STREQ(f.msg, "#3: missing value");
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "warning: somefunc#42: careful 7\nwarning: cfg_read#12: #3: missing value\n");
+  EXPECT_TRUE(!ok && after == 0 && std::string(f.func) == "cfg_read" && f.line == 12 && std::string(f.msg) == "#3: missing value");
   testing::internal::CaptureStderr();
   testing::internal::CaptureStdout();
   bool inner = true;
   EXPECT_TRUE(utry([&] { inner = utry([] { uinfo("x"); uwarn("y"); uerror("z"); }); }, nullptr, true));
   EXPECT_FALSE(inner);
-  EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
-  EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
-  EXPECT_FALSE(uin_try());
-  EXPECT_TRUE(utry([] {}));
-}
-
-TEST(ReportDeath, ErrorAndCheckEndWithStatus1) {
-  EXPECT_EXIT(uerror_at("cfg_read", 9, "#%u: missing value", 3u), testing::ExitedWithCode(1),
-              "^error: cfg_read#9: #3: missing value\n$");
+  EXPECT_EQ(testing::internal::GetCapturedStderr() + testing::internal::GetCapturedStdout(), "");
+  EXPECT_TRUE(!uin_try() && utry([] {}));
   int x = 3;
-  EXPECT_EXIT(ucheck(x == 4), testing::ExitedWithCode(1), "expression 'x == 4' is false\n$");
-  // an over-long message still ends the program with its full line on standard error
-  std::string big(6000, 'm');
-  EXPECT_EXIT(uerror_at("f", 1, "%s", big.c_str()), testing::ExitedWithCode(1), "m{6000}\n$");
-}
-
-// (a checked build writes its allocator's warning first)
-TEST(ReportDeath, AllocatorsReportUnderTheirOwnNames) {
-  EXPECT_EXIT(umalloc(SIZE_MAX / 2), testing::ExitedWithCode(1),
-              "(^|\n)error: umalloc#[0-9]+: failed to allocate [0-9]+ bytes\n$");
-  EXPECT_EXIT(ucalloc(SIZE_MAX / 8, 4), testing::ExitedWithCode(1),
-              "(^|\n)error: ucalloc#[0-9]+: failed to allocate memory: nmemb [0-9]+, sz: 4\n$");
-  EXPECT_EXIT(urealloc(nullptr, SIZE_MAX / 2), testing::ExitedWithCode(1),
-              "(^|\n)error: urealloc#[0-9]+: failed to reallocate [0-9]+ bytes\n$");
+  const std::pair<std::function<void()>, std::string> deaths[] = {
+      {[] { uerror_at("cfg_read", 9, "#%u: missing value", 3u); }, "^error: cfg_read#9: #3: missing value\n$"},
+      {[&] { ucheck(x == 4); }, "expression 'x == 4' is false\n$"},
+      // an over-long message still ends the program with its full line on standard error
+      {[] { uerror_at("f", 1, "%s", std::string(6000, 'm').c_str()); }, "m{6000}\n$"},
+      // (a checked build writes its allocator's warning first)
+      {[] { umalloc(SIZE_MAX / 2); }, "(^|\n)error: umalloc#[0-9]+: failed to allocate [0-9]+ bytes\n$"},
+      {[] { ucalloc(SIZE_MAX / 8, 4); }, "(^|\n)error: ucalloc#[0-9]+: failed to allocate memory: nmemb [0-9]+, sz: 4\n$"},
+      {[] { urealloc(nullptr, SIZE_MAX / 2); }, "(^|\n)error: urealloc#[0-9]+: failed to reallocate [0-9]+ bytes\n$"},
+  };
+  for (auto &d : deaths) EXPECT_EXIT(d.first(), testing::ExitedWithCode(1), d.second);
   void *p = urealloc(nullptr, 16); // a null pointer is an allocation
   ASSERT_NE(p, nullptr);
   free(p);
@@ -96,11 +73,9 @@ TEST(Paths, RootAndMakepath) {
 
 TEST(Files, ReadSizeAndModTime) {
   TempDir d;
-  std::string empty = d.write("empty", "");
   size_t n = 99;
-  char *b = ureadf(empty.c_str(), &n);
-  EXPECT_EQ(n, 0u);
-  EXPECT_EQ(b[0], 0);
+  char *b = ureadf(d.write("empty", "").c_str(), &n);
+  EXPECT_TRUE(n == 0 && b[0] == 0);
   free(b);
   std::string ten = d.write("ten", "0123456789");
   FILE *fp = fopen(ten.c_str(), "r");
@@ -124,23 +99,6 @@ TEST(Files, ReadSizeAndModTime) {
   EXPECT_EXIT(ureadf(big.c_str(), &n), testing::ExitedWithCode(1), "^error: fsz#[0-9]+: file too large \\(2147483649 bytes\\)\n$");
 }
 
-static void noop(const char *, void *) {}
-
-TEST(FileMonitor, SlotsFillUpwardAndOverflowIsFatal) {
-  TempDir d;
-  std::string f = d.write("f", "x");
-  fmon_init();
-  for (int i = 0; i < FMON_MAX; i++) ASSERT_EQ(fmon_register(f.c_str(), noop, nullptr), i);
-  EXPECT_EQ(fmon_get(1023)->mtime, ufmodtime(f.c_str()));
-  EXPECT_EXIT(fmon_register(f.c_str(), noop, nullptr), testing::ExitedWithCode(1),
-              "^error: fmon_register#[0-9]+: ftab overflow \\(1024\\)\n$");
-  fmon_init();
-  testing::internal::CaptureStderr();
-  EXPECT_EQ(fmon_register(d.path("nope").c_str(), noop, nullptr), 0); // a missing file still registers
-  EXPECT_NE(testing::internal::GetCapturedStderr().find("_stat("), std::string::npos);
-  EXPECT_EQ(fmon_get(0)->mtime, -1);
-}
-
 static int polled;
 static void count_poll(const char *, void *arg) {
   polled++;
@@ -148,11 +106,22 @@ static void count_poll(const char *, void *arg) {
 }
 static const unsigned broken_line = __LINE__ - 2;
 
-// A change is acted on once the file has held still across one poll; a failing reload warns once,
-// does not end the program, and is not retried until the file changes again.
-TEST(FileMonitor, ActsOnceAChangeHoldsStillAndSurvivesFailingReloads) {
+// Slots fill upward (a missing file registers too); a change is acted on once the file has held
+// still across one poll; a failing reload warns once, does not end the program, and is not
+// retried until the file changes again.
+TEST(FileMonitor, SlotsAndChangesThatHoldStillAndFailingReloads) {
   TempDir d;
   std::string f = d.write("shader.fs", "a"), g = d.write("tree.pg", "b");
+  fmon_init();
+  for (int i = 0; i < FMON_MAX; i++) ASSERT_EQ(fmon_register(f.c_str(), count_poll, nullptr), i);
+  EXPECT_EQ(fmon_get(1023)->mtime, ufmodtime(f.c_str()));
+  EXPECT_EXIT(fmon_register(f.c_str(), count_poll, nullptr), testing::ExitedWithCode(1),
+              "^error: fmon_register#[0-9]+: ftab overflow \\(1024\\)\n$");
+  fmon_init();
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(fmon_register(d.path("nope").c_str(), count_poll, nullptr), 0);
+  EXPECT_NE(testing::internal::GetCapturedStderr().find("_stat("), std::string::npos);
+  EXPECT_EQ(fmon_get(0)->mtime, -1);
   fmon_init();
   fmon_register(f.c_str(), count_poll, nullptr);
   fmon_register(g.c_str(), count_poll, (void *)"tree");
@@ -203,12 +172,10 @@ TEST(Random, RangeAndRepeatability) {
   int a[64], lo = 32767, hi = 0;
   for (int &x : a) x = urand();
   usrand(7);
-  for (int x : a) EXPECT_EQ(urand(), x);
+  for (int x : a) ASSERT_EQ(urand(), x);
   for (int i = 0; i < 200000; i++) {
     int x = urand();
-    lo = std::min(lo, x);
-    hi = std::max(hi, x);
+    lo = std::min(lo, x), hi = std::max(hi, x);
   }
-  EXPECT_EQ(lo, 0);
-  EXPECT_EQ(hi, URAND_MAX);
+  EXPECT_TRUE(lo == 0 && hi == URAND_MAX);
 }

@@ -1,11 +1,18 @@
-// Test helpers: a temporary directory that removes itself, and file writers.
+// Test helpers: a temporary folder, surfaces painted by a function, and a scratch data root
+// with a catalogue, brushes, an object map and a flat terrain.
 #pragma once
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include "core/file.h"
+#include "core/params.h"
+#include "render/texture.h"
+#include "world/brush.h"
+#include "world/object.h"
+#include "world/terrain.h"
+#include <SDL.h>
+#include <gtest/gtest.h>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <string>
 
 struct TempDir {
@@ -24,3 +31,84 @@ struct TempDir {
     return p;
   }
 };
+
+// A w x h surface whose pixel (x, y), row 0 at the top, is colour(x, y) = 0xRRGGBB (depth 24
+// or 32), or palette index colour(x, y) (depth 8).
+inline SDL_Surface *paint(int w, int h, std::function<uint32_t(int, int)> colour, int depth = 24) {
+  Uint32 format = depth == 8 ? SDL_PIXELFORMAT_INDEX8 : depth == 24 ? SDL_PIXELFORMAT_BGR24 : SDL_PIXELFORMAT_ARGB8888;
+  SDL_Surface *s = SDL_CreateRGBSurfaceWithFormat(0, w, h, depth, format);
+  for (int y = 0; y < h; y++)
+    for (int x = 0; x < w; x++) {
+      uint8_t *p = (uint8_t *)s->pixels + y * s->pitch + x * depth / 8;
+      uint32_t c = colour(x, y);
+      p[0] = c & 0xFF;
+      if (depth > 8) p[1] = c >> 8 & 0xFF, p[2] = c >> 16 & 0xFF;
+      if (depth == 32) p[3] = 0xFF;
+    }
+  return s;
+}
+inline void save_bmp(const std::string &path, int w, int h, std::function<uint32_t(int, int)> colour, int depth = 24) {
+  SDL_Surface *s = paint(w, h, colour, depth);
+  ASSERT_EQ(SDL_SaveBMP(s, path.c_str()), 0) << SDL_GetError();
+  SDL_FreeSurface(s);
+}
+
+// What the stand-in texture loader hands out (64 x 128 unless a test says otherwise).
+inline texture g_fake_tex;
+inline texture *fake_texture(const char *) { return &g_fake_tex; }
+
+// A scratch data root; the terrain square (and the object map over it) is 400 units wide.
+// Everything a test changes here is put back afterwards.
+struct WorldRoot : testing::Test {
+  TempDir dir;
+  std::string old_root = g_root;
+  float old_sz = f_tn_sz, old_r = f_veg_pos_r;
+  terrain *old_terrain = g_terrain;
+  char old_clut[PARAM_STRING_SIZE];
+  void SetUp() override {
+    memcpy(old_clut, s_default_clut, sizeof old_clut);
+    usetroot(dir.dir.c_str());
+    g_fake_tex = {64, 128, 2};
+    g_wobj_texture_get = fake_texture;
+    f_tn_sz = 400, f_veg_pos_r = 200;
+  }
+  void TearDown() override {
+    usetroot(old_root.c_str());
+    memcpy(s_default_clut, old_clut, sizeof old_clut);
+    f_tn_sz = old_sz, f_veg_pos_r = old_r;
+    g_terrain = old_terrain;
+    g_wobj_texture_get = texmgr_get;
+    brush_clear();
+    wobj_clear();
+  }
+  // Writes and reads "index"; what the reader printed.
+  std::string catalogue(const std::string &text) {
+    dir.write("index", text);
+    wobj_clear();
+    testing::internal::CaptureStdout();
+    parse_index();
+    return testing::internal::GetCapturedStdout();
+  }
+  void brushes(const std::string &text) {
+    dir.write("brushes", text);
+    brush_clear();
+    brush_read_file();
+  }
+  void objmap(int w, int h, std::function<uint32_t(int, int)> colour, float extent = 400) {
+    objmap_set(paint(w, h, colour), extent);
+  }
+  void flat_terrain(float y) {
+    g_terrain = tn_alloc();
+    for (int r = 0; r <= g_terrain->ndivs; r++)
+      for (int c = 0; c <= g_terrain->ndivs; c++) g_terrain->verts[r][c].y = y;
+  }
+};
+
+// The draws of the shared generator made since usrand(seed).
+inline int draws_since(uint32_t seed) {
+  int next = urand();
+  usrand(seed);
+  for (int n = 0; n < 100000; n++)
+    if (urand() == next) return n;
+  return -1;
+}
