@@ -13,15 +13,11 @@ namespace {
 
 // A 16-bit mono WAV of n samples of a quiet square wave.
 std::string wav(uint32_t n) {
-  std::string b = "RIFF";
-  auto u32 = [&](uint32_t v) { for (int i = 0; i < 4; i++) b += (char)(v >> 8 * i); };
-  auto u16 = [&](uint16_t v) { b += (char)v, b += (char)(v >> 8); };
-  u32(36 + 2 * n);
-  b += "WAVEfmt ";
-  u32(16), u16(1), u16(1), u32(22050), u32(44100), u16(2), u16(16);
-  b += "data";
-  u32(2 * n);
-  for (uint32_t i = 0; i < n; i++) u16(i / 25 % 2 ? 1000 : (uint16_t)-1000);
+  std::string b;
+  auto u32 = [&](uint32_t v, int bytes = 4) { for (int i = 0; i < bytes; i++) b += (char)(v >> 8 * i); };
+  b += "RIFF", u32(36 + 2 * n), b += "WAVEfmt ", u32(16), u32(1, 2), u32(1, 2), u32(22050), u32(44100), u32(2, 2), u32(16, 2);
+  b += "data", u32(2 * n);
+  for (uint32_t i = 0; i < n; i++) u32(i / 25 % 2 ? 1000 : (uint16_t)-1000, 2);
   return b;
 }
 
@@ -75,25 +71,18 @@ TEST(SoundDevice, NoDeviceRefusesEveryPlay) {
 // ---- events, through a stand-in mixer with 32 channels
 
 struct fake_mixer {
-  bool busy[SND_NCHANNELS];
-  bool refuse;
+  bool busy[SND_NCHANNELS], refuse;
   std::vector<std::string> plays;
   std::vector<int> angles, distances;
 } fm;
-
 int fake_play(const char *path, int, float) {
   for (int c = 0; c < SND_NCHANNELS && !fm.refuse; c++)
     if (!fm.busy[c]) return fm.busy[c] = true, fm.plays.push_back(path), c;
   return -1;
 }
-void fake_place(int, int16_t angle, uint8_t distance) { fm.angles.push_back(angle), fm.distances.push_back(distance); }
-const snd_test_mixer fake = {fake_play, fake_place};
-
+const snd_test_mixer fake = {fake_play, [](int, int16_t angle, uint8_t distance) { fm.angles.push_back(angle), fm.distances.push_back(distance); }};
 // What the mixer does when a sound ends: the notification, then the channel is free.
-void finish(int c) {
-  snd_channel_finished(c);
-  fm.busy[c] = false;
-}
+void finish(int c) { snd_channel_finished(c), fm.busy[c] = false; }
 
 struct SoundEvents : WorldRoot {
   void SetUp() override {
