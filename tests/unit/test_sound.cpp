@@ -91,21 +91,16 @@ struct SoundEvents : WorldRoot {
     testing::internal::CaptureStdout();
     snd_events_init();
     testing::internal::GetCapturedStdout();
-    snd_events_use_mixer(&fake);
-    fm = fake_mixer();
-    timer_init();
+    snd_events_use_mixer(&fake), fm = fake_mixer(), timer_init();
   }
-  void TearDown() override {
-    snd_events_use_mixer(nullptr);
-    WorldRoot::TearDown();
-  }
+  void TearDown() override { snd_events_use_mixer(nullptr), WorldRoot::TearDown(); }
   // Writes and loads a definition; its name is its path.
   std::string def(const std::string &file, const std::string &text) {
     std::string name = dir.write(file, text);
-    snd_def_load(name.c_str());
-    return name;
+    return snd_def_load(name.c_str()), name;
   }
   const uarray<snd_event *> &list() { return snd_event_list(); }
+  void start(const std::string &name, int repeat = 0, const float *pos = nullptr) { snd_event_start(name.c_str(), repeat, pos); }
 };
 
 TEST_F(SoundEvents, DefinitionFiles) {
@@ -123,21 +118,17 @@ TEST_F(SoundEvents, DefinitionFiles) {
   // no sounds: it loads, and starting it does nothing
   std::string none = def("none", "# nothing to play\nvolume 0.2 0.4\n");
   EXPECT_EQ(snd_def_get(none.c_str())->sounds.count, 0u);
-  snd_event_start(none.c_str(), 1, nullptr);
+  start(none, 1);
   EXPECT_TRUE(list().count == 0 && fm.plays.empty());
   // the joined path fills 1024 bytes at most: root, "/", the value and the terminator
   std::string fits(1022 - dir.dir.size(), 'x');
   EXPECT_EQ(snd_def_get(def("fits", "sound1 " + fits + "\n").c_str())->sounds[0], dir.path(fits));
   const std::string cases[][2] = {
-      {"delay 5\n", "cfg_get_vec2#[0-9]+: delay type error\n"},
-      {"volume x 1\n", "cfg_get_vec2#[0-9]+: volume type error\n"},
-      {"cutoff far\n", "cfg_get_float#[0-9]+: cutoff type error\n"},
-      {"sound1\n", "cfg_read#[0-9]+: #1: missing value\n"},
-      {"sound1 " + fits + "x\n", "umakepath#[0-9]+: path too long for " + fits + "x\n"},
-  };
+      {"delay 5\n", "cfg_get_vec2#[0-9]+: delay type error\n"},      {"volume x 1\n", "cfg_get_vec2#[0-9]+: volume type error\n"},
+      {"cutoff far\n", "cfg_get_float#[0-9]+: cutoff type error\n"}, {"sound1\n", "cfg_read#[0-9]+: #1: missing value\n"},
+      {"sound1 " + fits + "x\n", "umakepath#[0-9]+: path too long for " + fits + "x\n"}};
   for (auto &c : cases) EXPECT_EXIT(def("bad", c[0]), testing::ExitedWithCode(1), "^error: " + c[1]) << c[0];
-  EXPECT_EXIT(snd_def_load(dir.path("missing").c_str()), testing::ExitedWithCode(1),
-              "^error: ufopen#[0-9]+: failed to open .*/missing\n");
+  EXPECT_EXIT(snd_def_load(dir.path("missing").c_str()), testing::ExitedWithCode(1), "^error: ufopen#[0-9]+: failed to open .*/missing\n");
 }
 
 TEST_F(SoundEvents, StartDrawsFileDelayVolumeInOrderAndPlaysAtOnce) {
@@ -145,7 +136,7 @@ TEST_F(SoundEvents, StartDrawsFileDelayVolumeInOrderAndPlaysAtOnce) {
   usrand(99);
   int r1 = urand(), r3 = (urand(), urand()); // the delay's draw between them: 0 whatever it is
   usrand(99);
-  snd_event_start(name.c_str(), 0, nullptr);
+  start(name);
   ASSERT_EQ(list().count, 1u);
   snd_event *e = list()[0];
   EXPECT_EQ(e->path, dir.path(std::string(1, (char)('a' + r1 % 3)) + ".wav"));
@@ -154,53 +145,45 @@ TEST_F(SoundEvents, StartDrawsFileDelayVolumeInOrderAndPlaysAtOnce) {
 }
 
 TEST_F(SoundEvents, DelayedStartsFireAtOrAfterTheirTime) {
-  std::string name = def("d", "sound1 a.wav\ndelay 0.5 0.5\n");
   uint32_t before = SDL_GetTicks();
-  snd_event_start(name.c_str(), 0, nullptr);
+  start(def("d", "sound1 a.wav\ndelay 0.5 0.5\n"));
   uint32_t after = SDL_GetTicks();
-  ASSERT_EQ(list().count, 1u);
-  EXPECT_EQ(list()[0]->channel, -1);
+  ASSERT_TRUE(list().count == 1 && list()[0]->channel == -1);
   timer_poll_at(before + 499);
   EXPECT_TRUE(fm.plays.empty());
   timer_poll_at(after + 500);
-  ASSERT_EQ(fm.plays.size(), 1u);
-  EXPECT_EQ(list()[0]->channel, 0);
-  // a timer for an event that is gone does nothing
-  uint32_t *block = (uint32_t *)umalloc(4);
+  ASSERT_TRUE(fm.plays.size() == 1 && list()[0]->channel == 0);
+  uint32_t *block = (uint32_t *)umalloc(4); // a timer for an event that is gone does nothing
   *block = 12345;
   snd_event_delayed(block);
-  // a delay of ages waits 24 days
-  snd_event_start(def("far", "sound1 a.wav\ndelay 1e30 1e30\n").c_str(), 0, nullptr);
+  start(def("far", "sound1 a.wav\ndelay 1e30 1e30\n")); // a delay of ages waits 24 days
   timer_poll_at(after + 86400000);
   EXPECT_TRUE(fm.plays.size() == 1 && list()[1]->channel == -1);
 }
 
 TEST_F(SoundEvents, FinishedEventsGoRepeatingOnesStartAnewRefusedOnesAreDropped) {
   std::string name = def("d", "sound1 a.wav\nsound2 b.wav\n");
-  snd_event_start(name.c_str(), 0, nullptr);
   float pos[3] = {1, 2, 3};
-  snd_event_start(name.c_str(), 1, pos);
+  start(name), start(name, 1, pos);
   ASSERT_EQ(list().count, 2u);
   uint32_t id = list()[1]->id;
-  finish(0);
-  finish(1);
+  finish(0), finish(1);
   EXPECT_EQ(list().count, 2u); // handled by the main thread, not by the notification
   snd_events_poll();
   ASSERT_EQ(list().count, 1u);
   snd_event *e = list()[0];
   EXPECT_TRUE(e->id == id + 1 && e->flags == (uint32_t)(SND_REPEAT | SND_PLACED) && e->pos[2] == 3 && e->channel == 0);
   EXPECT_EQ(fm.plays.size(), 3u);
-  // a notification for a channel no event plays on (the ambient loop) changes nothing
-  snd_channel_finished(7);
+  snd_channel_finished(7); // a channel no event plays on (the ambient loop): nothing changes
   snd_events_poll();
   EXPECT_EQ(list().count, 1u);
   // refused: a repeating one is not tried again, a delayed one goes when its time comes
   finish(0);
   fm.refuse = true;
   snd_events_poll();
-  snd_event_start(name.c_str(), 1, nullptr);
+  start(name, 1);
   EXPECT_EQ(list().count, 0u);
-  snd_event_start(def("l", "sound1 a.wav\ndelay 0.1 0.1\n").c_str(), 0, nullptr);
+  start(def("l", "sound1 a.wav\ndelay 0.1 0.1\n"));
   EXPECT_EQ(list().count, 1u);
   timer_poll_at(SDL_GetTicks() + 1000);
   EXPECT_EQ(list().count, 0u);
@@ -208,9 +191,7 @@ TEST_F(SoundEvents, FinishedEventsGoRepeatingOnesStartAnewRefusedOnesAreDropped)
 
 // A delayed event that lands on the channel a finished sound has just left is not taken for it.
 TEST_F(SoundEvents, ChannelReusedBeforeTheNotificationIsHandled) {
-  std::string waits = def("w", "sound1 w.wav\ndelay 0.1 0.1\n"), now = def("n", "sound1 n.wav\n");
-  snd_event_start(waits.c_str(), 0, nullptr);
-  snd_event_start(now.c_str(), 0, nullptr);
+  start(def("w", "sound1 w.wav\ndelay 0.1 0.1\n")), start(def("n", "sound1 n.wav\n"));
   ASSERT_EQ(list()[1]->channel, 0);
   finish(0);
   timer_poll_at(SDL_GetTicks() + 1000); // the delayed one gets channel 0 before the next poll
@@ -225,53 +206,42 @@ TEST_F(SoundEvents, ChannelReusedBeforeTheNotificationIsHandled) {
 
 TEST_F(SoundEvents, PlacementAngleAndDistance) {
   float at[3] = {10, 0, 10};
-  struct place { float x, z, yaw, range; int angle, distance; } cases[] = {
-      {10, 0, 0, 20, 0, 127},     // ahead (yaw 0 looks along -z), half the cutoff
-      {20, 10, 0, 20, 90, 127},   // right
-      {10, 20, 0, 20, 180, 127},  // behind
-      {0, 10, 0, 20, 270, 127},   // left
-      {20, 10, 90, 20, 0, 127},   // turned right: ahead
-      {10, 0, 90, 20, 270, 127},  // turned right: left
-      {10, 0, 0, 5, 0, 255},      // beyond the cutoff
-      {10, 0, 0, 0, 0, 1},        // no cutoff
-  };
-  for (const place &c : cases) {
-    snd_listener_update(at, c.yaw);
+  const float cases[][6] = {// x, z, yaw, range: angle, distance
+      {10, 0, 0, 20, 0, 127},   // ahead (yaw 0 looks along -z), half the cutoff
+      {20, 10, 0, 20, 90, 127}, {10, 20, 0, 20, 180, 127}, {0, 10, 0, 20, 270, 127}, // right, behind, left
+      {20, 10, 90, 20, 0, 127}, {10, 0, 90, 20, 270, 127}, // turned right: ahead, left
+      {10, 0, 0, 5, 0, 255},    {10, 0, 0, 0, 0, 1}};      // beyond the cutoff; no cutoff
+  for (auto &c : cases) {
+    snd_listener_update(at, c[2]);
     snd_event e = {};
-    e.pos[0] = c.x, e.pos[2] = c.z, e.range = c.range;
+    e.pos[0] = c[0], e.pos[2] = c[1], e.range = c[3];
     int16_t angle;
     uint8_t distance;
     snd_event_position(&e, &angle, &distance);
-    EXPECT_TRUE(angle == c.angle && distance == c.distance) << c.x << "," << c.z << " yaw " << c.yaw << " range " << c.range;
+    EXPECT_TRUE(angle == c[4] && distance == c[5]) << c[0] << "," << c[1] << " yaw " << c[2] << " range " << c[3];
   }
   // a placed event is placed when it starts, and again at every listener update
   std::string name = def("d", "sound1 a.wav\ncutoff 20\n");
   snd_listener_update(at, 0);
   float right[3] = {20, 0, 10};
-  snd_event_start(name.c_str(), 0, right);
-  snd_event_start(name.c_str(), 0, nullptr);
+  start(name, 0, right), start(name);
   snd_listener_update(at, 90);
-  EXPECT_EQ(fm.angles, (std::vector<int>{90, 0}));
-  EXPECT_EQ(fm.distances[1], 127);
+  EXPECT_TRUE(fm.angles == (std::vector<int>{90, 0}) && fm.distances[1] == 127);
 }
 
 // ---- footsteps: a map of two pixels, the left one with footsteps, the right one without
 
 struct Footsteps : SoundEvents {
-  std::string steps;
   void SetUp() override {
     SoundEvents::SetUp();
-    steps = dir.write("steps.def", "sound1 a.wav\nsound2 b.wav\n");
+    dir.write("steps.def", "sound1 a.wav\nsound2 b.wav\n");
     brushes("brush 102030\nfootsteps:steps.def\nbrush 405060\n");
     objmap(2, 1, [](int x, int) { return x ? 0x405060u : 0x102030u; }, 2);
     footsteps_reset();
     g_cam.pos[0] = -0.5f, g_cam.pos[2] = 0;
     g_in_forward = g_in_strafe = g_jump_offset = 0;
   }
-  void TearDown() override {
-    g_in_forward = g_in_strafe = g_jump_offset = 0;
-    SoundEvents::TearDown();
-  }
+  void TearDown() override { g_in_forward = g_in_strafe = g_jump_offset = 0, SoundEvents::TearDown(); }
   // Steps at the given times; the ticks of those that sounded.
   std::vector<uint32_t> walk(std::initializer_list<uint32_t> times) {
     std::vector<uint32_t> out;
@@ -290,9 +260,9 @@ TEST_F(Footsteps, PaceAndStops) {
   EXPECT_TRUE(walk({100, 2000}).empty()); // standing
   g_in_forward = 1;
   EXPECT_EQ(walk({2100, 2600, 2700, 2701, 3301, 3302}), (ticks{2100, 2701, 3302}));
-  EXPECT_NE(snd_def_get(steps.c_str()), nullptr); // loaded at the first step
-  EXPECT_EQ(list().count, 0u);                     // finished steps leave the list
-  g_in_forward = 0, g_in_strafe = -0.5f;           // a light touch: a step every 800 ms
+  EXPECT_NE(snd_def_get(dir.path("steps.def").c_str()), nullptr); // loaded at the first step
+  EXPECT_EQ(list().count, 0u);                                     // finished steps leave the list
+  g_in_forward = 0, g_in_strafe = -0.5f;                           // a light touch: a step every 800 ms
   EXPECT_EQ(walk({4000, 4799, 4801}), (ticks{4000, 4801}));
   g_jump_offset = 0.5f; // in the air
   EXPECT_TRUE(walk({6000}).empty());
