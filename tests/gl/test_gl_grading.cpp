@@ -1,14 +1,10 @@
 // Grading, screenshots and weather under a real context: the identity pass gives back every
 // lattice colour, the read-back for odd widths, the frame buffer's failure, the weather passes.
-#include "core/params.h"
-#include "core/util.h"
+#include "tests/unit/testutil.h"
 #include "fx/postproc.h"
 #include "fx/weather.h"
 #include "render/shader.h"
 #include "tests/gl/gltest.h"
-#include "tests/unit/testutil.h"
-#include <GL/glew.h>
-#include <regex>
 #include <sys/stat.h>
 
 TEST(Grading, TheIdentityPassGivesBackEveryLatticeColourAndAnIncompleteFrameBufferIsFatal) {

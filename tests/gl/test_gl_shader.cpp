@@ -2,8 +2,6 @@
 #include "render/shader.h"
 #include "tests/gl/gltest.h"
 #include "tests/unit/testutil.h"
-#include <GL/glew.h>
-#include <regex>
 
 namespace {
 std::string fs_colour(const char *rgb) { return std::string("#version 120\nvoid main() { gl_FragColor = vec4(") + rgb + ", 1.0); }\n"; }

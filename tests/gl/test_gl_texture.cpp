@@ -1,14 +1,10 @@
 // Texture manager and DDS upload against a real GL context.
 #include "core/fmon.h"
-#include "core/params.h"
-#include "core/util.h"
+#include "tests/unit/testutil.h"
 #include "render/dds.h"
 #include "tests/gl/ddsfile.h"
 #include "tests/gl/gltest.h"
-#include "tests/unit/testutil.h"
-#include <GL/glew.h>
 #include <fstream>
-#include <regex>
 #include <sstream>
 
 namespace {

@@ -1,11 +1,6 @@
 // Terrain drawing under a real context: orientation, winding and the state it leaves behind.
-#include "core/file.h"
-#include "core/params.h"
-#include "render/texture.h"
-#include "tests/gl/gltest.h"
 #include "tests/unit/testutil.h"
-#include "world/terrain.h"
-#include <GL/glew.h>
+#include "tests/gl/gltest.h"
 
 TEST(TerrainDraw, SeenFromAboveWithTheImageTopToTheNorth) {
   int ndivs = i_tn_ndivs;

@@ -1,11 +1,7 @@
 // The loop's step count, the timer queue, the camera's clamps, keys, the sticks and the jump.
 #include "app/app.h"
 #include "app/timer.h"
-#include "core/params.h"
-#include <gtest/gtest.h>
-#include <SDL.h>
-#include <cmath>
-#include <string>
+#include "tests/unit/testutil.h"
 
 TEST(Loop, StepsCatchUpWithTheClock) {
   uint32_t sim = 1000;

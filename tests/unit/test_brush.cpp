@@ -1,6 +1,5 @@
 // Brushes and the object map: the brush file's rules and messages, and the lookup at the edges.
 #include "tests/unit/testutil.h"
-#include <cmath>
 
 namespace {
 struct Brushes : WorldRoot {

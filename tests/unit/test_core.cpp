@@ -1,6 +1,9 @@
-// Foundation: reports, allocation, formatting, paths, files, the file monitor and the generator.
+// Foundation: reports, allocation, formatting, paths, files, the file monitor, the generator,
+// the growable array and string map, and readers that unwind without leaving files open.
+#include "core/cfg.h"
 #include "core/fmon.h"
-#include "core/util.h"
+#include "core/strmap.h"
+#include "render/dds.h"
 #include "tests/unit/testutil.h"
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -163,4 +166,61 @@ TEST(Random, RangeAndRepeatability) {
     lo = std::min(lo, x), hi = std::max(hi, x);
   }
   EXPECT_TRUE(lo == 0 && hi == URAND_MAX);
+}
+
+TEST(Array, GrowthRuleKeepsCapacityAboveUse) {
+  uarray<float> a;
+  std::vector<uint32_t> caps;
+  for (int i = 0; i < 41; i++) ua_push(a, (float)i), caps.push_back(a.capacity);
+  // first append: room for 10; count 9 still fits strictly; the tenth append doubles
+  EXPECT_TRUE(caps[0] == 40 && caps[8] == 40 && caps[9] == 80 && caps[19] == 160 && caps[39] == 320);
+  for (uint32_t i = 0; i < a.count; i++) ASSERT_EQ(a[i], (float)i);
+  ua_free(a);
+  EXPECT_EQ(a.capacity, 0u);
+  struct big { char b[100]; };
+  uarray<big> g; // element size need not divide anything: the rule is in bytes
+  ua_grow(g);
+  EXPECT_EQ(g.capacity, 1000u);
+  ua_free(g);
+}
+
+TEST(StrMap, SignedByteHashReplaceCaseAndWalkOrder) {
+  // 0xE9 counts as -23: h = -23 * 31 + 'x'
+  EXPECT_TRUE(sm_hash("") == 0 && sm_hash("ab") == ((97u * 31 + 98) & 0xFFF));
+  EXPECT_EQ(sm_hash("\xE9x"), (uint32_t)(-23 * 31 + 'x') & 0xFFF);
+  strmap *m = sm_create();
+  EXPECT_EQ(sm_get(m, "logo.png"), 0u);
+  // "Aa" and "BB" collide (65*31+97 == 66*31+66); "b" lands in bucket 98, before them
+  const std::pair<const char *, uint32_t> sets[] = {{"BB", 1}, {"Key", 5}, {"key", 2}, {"key", 3}, {"Aa", 2}, {"caf\xE9", 4}, {"b", 3}};
+  for (auto &s : sets) sm_set(m, s.first, s.second);
+  EXPECT_TRUE(sm_get(m, "Key") == 5 && sm_get(m, "key") == 3 && sm_get(m, "caf\xE9") == 4);
+  std::vector<std::string> keys;
+  sm_walk_begin(m);
+  while (sm_entry *e = sm_walk_next(m))
+    if (e->key[0] != 'K' && e->key[0] != 'k' && e->key[0] != 'c') keys.push_back(e->key);
+  EXPECT_EQ(keys, (std::vector<std::string>{"b", "BB", "Aa"}));
+  int n = 0; // replaced, not added
+  sm_walk_begin(m);
+  while (sm_entry *e = sm_walk_next(m)) n += std::string(e->key) == "key";
+  EXPECT_EQ(n, 1);
+  sm_destroy(m);
+}
+
+struct Recover : WorldRoot {};
+
+TEST_F(Recover, ReadersLeaveNoFileOpenWhenAFailureUnwinds) {
+  auto lowest_free_fd = [] {
+    int fd = dup(0);
+    return close(fd), fd;
+  };
+  dir.write("index", "object o\nscale\n\n");
+  dir.write("brushes", "brush 00ff00\nnot_an_object\n");
+  std::string cfg = dir.write("bad.cfg", "ok 1\nname\n"), dds = dir.write("bad.dds", "DDS \x7c");
+  const std::function<void()> reads[] = {
+      [&] { cfg_read(cfg.c_str()); }, [&] { load_dds(dds.c_str()); }, [] { parse_index(); }, [] { brush_read_file(); }};
+  int before = lowest_free_fd(), n = 0;
+  for (auto &read : reads) {
+    EXPECT_FALSE(utry(read, nullptr, true)) << n;
+    EXPECT_EQ(lowest_free_fd(), before) << "reader " << n++ << " left its file open";
+  }
 }

@@ -1,7 +1,5 @@
 // Grass field without a context: patch indices, the 3 x 3 window as the camera crosses
 // boundaries, clumps and their random draws, thinning order, the wind phase.
-#include "render/batch.h"
-#include "tests/unit/fakegl.h"
 #include "tests/unit/testutil.h"
 #include "world/grass.h"
 #include <set>

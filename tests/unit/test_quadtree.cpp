@@ -1,11 +1,8 @@
 // Quadtree: splitting, items in several leaves, stamps, near-to-far order and the debug line.
-#include "core/params.h"
+#include "tests/unit/testutil.h"
 #include "world/quadtree.h"
 #include "world/spawn.h"
-#include <gtest/gtest.h>
 #include <algorithm>
-#include <string>
-#include <vector>
 
 namespace {
 // A tree over -200..200; the wi pointers of its items are only compared.

@@ -6,8 +6,6 @@
 #include "sound/sound.h"
 #include "tests/unit/testutil.h"
 #include <SDL_mixer.h>
-#include <regex>
-#include <vector>
 
 namespace {
 

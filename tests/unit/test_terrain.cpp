@@ -1,6 +1,5 @@
 // Height map sampling, vertex heights and ground queries on BMP surfaces; no OpenGL.
 #include "tests/unit/testutil.h"
-#include <cmath>
 
 namespace {
 // The image painted by v, saved as a BMP and read back as world loading reads "hm.bmp".

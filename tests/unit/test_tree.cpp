@@ -1,13 +1,9 @@
 // Procedural trees: the parameter file and its messages, sections, vertex counts, the unit
 // diagonal, the refused tree without extent, the reload that keeps the old tree on a failure.
 #include "core/fmon.h"
-#include "render/batch.h"
-#include "tests/unit/fakegl.h"
 #include "tests/unit/testutil.h"
 #include "world/tree.h"
-#include <cmath>
 #include <map>
-#include <regex>
 
 namespace {
 // The 17 keys of a tree file, in file order; a test changes or drops some.

@@ -1,19 +1,25 @@
-// Test helpers: a temporary folder, surfaces painted by a function, and a scratch data root
-// with a catalogue, brushes, an object map and a flat terrain.
+// Test helpers: a temporary folder, surfaces painted by a function, a scratch data root with a
+// catalogue, brushes, an object map and a flat terrain, and buffer calls without a context.
 #pragma once
 #include "core/file.h"
 #include "core/params.h"
+#include "core/util.h"
+#include "render/batch.h"
 #include "render/texture.h"
 #include "world/brush.h"
 #include "world/object.h"
 #include "world/terrain.h"
+#include <GL/glew.h>
 #include <SDL.h>
 #include <gtest/gtest.h>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <functional>
+#include <regex>
 #include <string>
+#include <vector>
 
 struct TempDir {
   std::string dir;
@@ -112,3 +118,30 @@ inline int draws_since(uint32_t seed) {
     if (urand() == next) return n;
   return -1;
 }
+
+// While one exists, glGenBuffers hands out names, glDeleteBuffers takes them back and binds and
+// uploads do nothing; the previous entry points come back when it goes.
+struct FakeBuffers {
+  static inline int live = 0;
+  static inline GLuint next = 1;
+  static inline GLuint array_bound = 0, element_bound = 0; // what glBindBuffer left bound
+  PFNGLGENBUFFERSPROC gen = __glewGenBuffers;
+  PFNGLDELETEBUFFERSPROC del = __glewDeleteBuffers;
+  PFNGLBINDBUFFERPROC bind = __glewBindBuffer;
+  PFNGLBUFFERDATAPROC data = __glewBufferData;
+  FakeBuffers() {
+    live = 0;
+    __glewGenBuffers = [](GLsizei n, GLuint *ids) {
+      for (GLsizei i = 0; i < n; i++) ids[i] = next++, live++;
+    };
+    __glewDeleteBuffers = [](GLsizei n, const GLuint *) { live -= n; };
+    __glewBindBuffer = [](GLenum target, GLuint id) { (target == GL_ARRAY_BUFFER ? array_bound : element_bound) = id; };
+    __glewBufferData = [](GLenum, GLsizeiptr, const void *, GLenum) {};
+  }
+  ~FakeBuffers() {
+    __glewGenBuffers = gen;
+    __glewDeleteBuffers = del;
+    __glewBindBuffer = bind;
+    __glewBufferData = data;
+  }
+};
