@@ -1,10 +1,7 @@
 // GL test helpers: an off-screen target to draw into, read-back, PNG fixtures, the game's programs.
 #pragma once
-#include <SDL.h>
+#include "tests/unit/testutil.h"
 #include <SDL_image.h>
-#include <cstdint>
-#include <string>
-#include <vector>
 
 // A bound w x h (h = w if 0) colour buffer, the window's size while it lives, with the game's
 // 60-degree perspective and an identity model-view.

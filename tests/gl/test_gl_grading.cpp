@@ -1,6 +1,5 @@
 // Grading, screenshots and weather under a real context: the identity pass gives back every
 // lattice colour, the read-back for odd widths, the frame buffer's failure, the weather passes.
-#include "tests/unit/testutil.h"
 #include "fx/postproc.h"
 #include "fx/weather.h"
 #include "render/shader.h"

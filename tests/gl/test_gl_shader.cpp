@@ -1,7 +1,6 @@
 // Shader reload under a real context: a good save relinks, a broken one warns and keeps the program.
 #include "render/shader.h"
 #include "tests/gl/gltest.h"
-#include "tests/unit/testutil.h"
 
 namespace {
 std::string fs_colour(const char *rgb) { return std::string("#version 120\nvoid main() { gl_FragColor = vec4(") + rgb + ", 1.0); }\n"; }

@@ -1,8 +1,6 @@
 // Texture manager and DDS upload against a real GL context.
 #include "core/fmon.h"
-#include "tests/unit/testutil.h"
 #include "render/dds.h"
-#include "tests/gl/ddsfile.h"
 #include "tests/gl/gltest.h"
 #include <fstream>
 #include <sstream>

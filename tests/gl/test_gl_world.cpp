@@ -1,5 +1,4 @@
 // Terrain drawing under a real context: orientation, winding and the state it leaves behind.
-#include "tests/unit/testutil.h"
 #include "tests/gl/gltest.h"
 
 TEST(TerrainDraw, SeenFromAboveWithTheImageTopToTheNorth) {
