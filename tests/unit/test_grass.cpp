@@ -16,9 +16,7 @@ struct Grass : WorldRoot {
   int old_ntufts = i_grass_ntufts, old_res = i_grass_cell_sample_res;
   void SetUp() override {
     WorldRoot::SetUp();
-    g_wobj_texture_get = two_textures;
-    g_ntex = 0;
-    i_grass_ntufts = 8, i_grass_cell_sample_res = 4;
+    g_wobj_texture_get = two_textures, g_ntex = 0, i_grass_ntufts = 8, i_grass_cell_sample_res = 4;
     catalogue("object tall\nfile a.png\ntype grass\nscale 1\nscale_rnd 0.5\nnum_clumps 2\nclumpiness 0.5\n\n"
               "object short\nfile b.png\ntype grass\nscale 0.5\ndensity 0.5\n\n"
               "object none\nfile a.png\ntype grass\nnum_clumps 0\n\n");
@@ -26,27 +24,19 @@ struct Grass : WorldRoot {
     objmap(1, 1, [](int, int) { return 0x112233u; });
     flat_terrain(2);
   }
-  void TearDown() override {
-    i_grass_ntufts = old_ntufts, i_grass_cell_sample_res = old_res;
-    WorldRoot::TearDown();
-  }
+  void TearDown() override { i_grass_ntufts = old_ntufts, i_grass_cell_sample_res = old_res, WorldRoot::TearDown(); }
 };
 
 // Every slot holds the patch the centre indices name.
 void expect_invariant(const grass_field *f) {
-  for (int s = 0; s < 9; s++) {
-    const grass_patch *p = f->patches[s];
-    ASSERT_NE(p, nullptr) << "slot " << s;
-    EXPECT_TRUE(p->x0 == 40.0f * (f->col + s % 3 - 1) && p->z0 == 40.0f * (f->row + s / 3 - 1)) << "slot " << s;
-  }
+  for (int s = 0; s < 9; s++)
+    ASSERT_TRUE(f->patches[s] && f->patches[s]->x0 == 40.0f * (f->col + s % 3 - 1) && f->patches[s]->z0 == 40.0f * (f->row + s / 3 - 1))
+        << "slot " << s;
 }
 } // namespace
 
 TEST(GrassIndex, BoundariesBelongToThePatchAhead) {
-  const struct {
-    float p, half;
-    int32_t want;
-  } cases[] = {{0, 200, 0},   {39.99f, 200, 0}, {40, 200, 1},   {-0.001f, 200, -1}, {-40, 200, -1},
+  const struct { float p, half; int32_t want; } cases[] = {{0, 200, 0},   {39.99f, 200, 0}, {40, 200, 1},   {-0.001f, 200, -1}, {-40, 200, -1},
                {-40.01f, 200, -2}, {200, 200, 5}, {-200, 200, -5}, {80, 0, 2},       {-1e-7f, 200, 0}};
   for (auto &c : cases) EXPECT_EQ(grass_patch_index(c.p, c.half), c.want) << c.p << " half " << c.half;
 }
@@ -57,11 +47,7 @@ TEST_F(Grass, TheWindowFollowsTheCameraBuildingOnlyWhatItLacks) {
   expect_invariant(f);
   for (int s = 0; s < 9; s++) EXPECT_EQ(f->patches[s]->serial, g_grass_built - 8 + s); // built in slot order
   // to: camera position; fresh: slots built by the step; from[s]: the old slot that moved into s
-  const struct {
-    float x, z;
-    std::set<int> fresh;
-    int from[9];
-  } steps[] = {
+  const struct { float x, z; std::set<int> fresh; int from[9]; } steps[] = {
       {60, 20, {2, 5, 8}, {1, 2, -1, 4, 5, -1, 7, 8, -1}},      // one column to the right
       {20, 20, {0, 3, 6}, {-1, 0, 1, -1, 3, 4, -1, 6, 7}},      // and straight back: built afresh
       {20, 39.9f, {}, {0, 1, 2, 3, 4, 5, 6, 7, 8}},              // no boundary: nothing changes
@@ -85,9 +71,8 @@ TEST_F(Grass, TheWindowFollowsTheCameraBuildingOnlyWhatItLacks) {
   EXPECT_EQ(FakeBuffers::live, 9 * 2 * 4); // two batches of four buffers (with the feet) per patch
   // a diagonal crossing draws as if the dropped corner were built: the same crossing made the
   // long way, the column's three patches and then the row's three, leaves the generator alike
-  usrand(31);
   float pos[3] = {-20, 0, -20};
-  grass_update(pos);
+  usrand(31), grass_update(pos);
   int after = urand();
   usrand(31);
   const int at[6][2] = {{-2, -1}, {-2, 0}, {-2, 1}, {-2, -2}, {-1, -2}, {0, -2}};
@@ -100,30 +85,18 @@ TEST_F(Grass, ClumpsDrawTheirCentreThenEachTuftAndStopAtTheTerrainEdge) {
   grass_patch *p = (grass_patch *)ucalloc(1, sizeof *p);
   grass_pair *q = grass_patch_batch(p, o->tex);
   EXPECT_EQ(grass_patch_batch(p, o->tex), q);
-  const struct {
-    float count, x;
-    uint32_t tufts;
-    int draws;
-  } cases[] = {
-      {2.5f, 0, 3, 2 + 3 * 3}, // centre ox, oz; per tuft x, z and scale
-      {0, 0, 0, 2},
-      {-1, 0, 0, 2},
-      {4, 300, 0, 2 + 2},      // the first tuft is off the terrain: the clump ends there
-  };
+  // draws: the centre's ox, oz, then x, z and scale per tuft; the first tuft off the terrain ends the clump
+  const struct { float count, x; uint32_t tufts; int draws; } cases[] = {{2.5f, 0, 3, 2 + 3 * 3}, {0, 0, 0, 2}, {-1, 0, 0, 2}, {4, 300, 0, 2 + 2}};
   for (auto &c : cases) {
     uint32_t before = q->b->idx.count / 12;
-    usrand(3);
-    grass_clump(q, c.count, c.x, 0, 5, g_terrain, o);
-    EXPECT_EQ(draws_since(3), c.draws) << c.count;
-    EXPECT_EQ(q->b->idx.count / 12 - before, c.tufts) << c.count;
+    usrand(3), grass_clump(q, c.count, c.x, 0, 5, g_terrain, o);
+    EXPECT_TRUE(draws_since(3) == c.draws && q->b->idx.count / 12 - before == c.tufts) << c.count;
   }
   // tufts stand on the ground, scaled by the clip's aspect (64 x 32: twice as wide as high)
-  EXPECT_FLOAT_EQ(q->b->v[1], 2);
-  EXPECT_NEAR(q->b->v[6] - q->b->v[0], 2 * (q->b->v[4] - q->b->v[1]), 1e-4);
+  EXPECT_TRUE(q->b->v[1] == 2 && fabsf(q->b->v[6] - q->b->v[0] - 2 * (q->b->v[4] - q->b->v[1])) < 1e-4);
   // near the edge every tuft built stands inside the square
   for (int i = 0; i < 20; i++) grass_clump(q, 5, 199, -199, 5, g_terrain, o);
-  for (uint32_t t = 0; t < q->b->n.count; t += 3)
-    EXPECT_TRUE(fabsf(q->b->n[t]) <= 200 && fabsf(q->b->n[t + 1]) <= 200);
+  for (uint32_t t = 0; t < q->b->n.count; t += 3) EXPECT_TRUE(fabsf(q->b->n[t]) <= 200 && fabsf(q->b->n[t + 1]) <= 200);
   grass_patch_free(p);
 }
 
@@ -140,8 +113,8 @@ TEST_F(Grass, PatchesHoldTuftsPerTextureAndNothingWithoutCells) {
       // inside a block the tufts come in falling rank steps
       auto step = [&](uint32_t t) { return (int)(q.b->n[q.b->idx[12 * t] * 3 + 2] * GRASS_THIN_STEPS); };
       for (uint32_t t = g.first + 1; t < g.first + g.nrank[0]; t++) EXPECT_GE(step(t - 1), step(t));
-      EXPECT_TRUE(grass_tufts_at(&g, GRASS_THIN_NEAR) == g.nrank[0] && grass_tufts_at(&g, GRASS_THIN_FAR) == 0);
-      EXPECT_LE(grass_tufts_at(&g, 25), g.nrank[0]);
+      EXPECT_TRUE(grass_tufts_at(&g, GRASS_THIN_NEAR) == g.nrank[0] && grass_tufts_at(&g, GRASS_THIN_FAR) == 0 &&
+                  grass_tufts_at(&g, 25) <= g.nrank[0]);
     }
     EXPECT_EQ(sum, q.b->idx.count / 12);
     tufts += sum;
@@ -149,13 +122,11 @@ TEST_F(Grass, PatchesHoldTuftsPerTextureAndNothingWithoutCells) {
   EXPECT_EQ(tufts, 16u * 3);
   grass_patch_free(p);
   i_grass_cell_sample_res = 0;
-  p = grass_patch_build(0, 0, 40, g_terrain);
-  EXPECT_TRUE(p->pairs.count == 0 && p->pairs.items == nullptr);
+  EXPECT_TRUE((p = grass_patch_build(0, 0, 40, g_terrain))->pairs.count == 0 && p->pairs.items == nullptr);
   grass_patch_free(p);
   i_grass_cell_sample_res = 4;
   objmap(1, 1, [](int, int) { return 0x445566u; }); // a brush without grass
-  p = grass_patch_build(0, 0, 40, g_terrain);
-  EXPECT_EQ(p->pairs.items, nullptr);
+  EXPECT_EQ((p = grass_patch_build(0, 0, 40, g_terrain))->pairs.items, nullptr);
   grass_patch_free(p);
   EXPECT_EQ(FakeBuffers::live, 0);
 }

@@ -55,7 +55,7 @@ inline SDL_Surface *paint(int w, int h, std::function<uint32_t(int, int)> colour
 }
 inline void save_bmp(const std::string &path, int w, int h, std::function<uint32_t(int, int)> colour, int depth = 24) {
   SDL_Surface *s = paint(w, h, colour, depth);
-  ASSERT_EQ(SDL_SaveBMP(s, path.c_str()), 0) << SDL_GetError();
+  EXPECT_EQ(SDL_SaveBMP(s, path.c_str()), 0) << SDL_GetError();
   SDL_FreeSurface(s);
 }
 
@@ -74,35 +74,23 @@ struct WorldRoot : testing::Test {
   void SetUp() override {
     memcpy(old_clut, s_default_clut, sizeof old_clut);
     usetroot(dir.dir.c_str());
-    g_fake_tex = {64, 128, 2};
-    g_wobj_texture_get = fake_texture;
-    f_tn_sz = 400, f_veg_pos_r = 200;
+    g_fake_tex = {64, 128, 2}, g_wobj_texture_get = fake_texture, f_tn_sz = 400, f_veg_pos_r = 200;
   }
   void TearDown() override {
     usetroot(old_root.c_str());
     memcpy(s_default_clut, old_clut, sizeof old_clut);
-    f_tn_sz = old_sz, f_veg_pos_r = old_r;
-    g_terrain = old_terrain;
-    g_wobj_texture_get = texmgr_get;
-    brush_clear();
-    wobj_clear();
+    f_tn_sz = old_sz, f_veg_pos_r = old_r, g_terrain = old_terrain, g_wobj_texture_get = texmgr_get;
+    brush_clear(), wobj_clear();
   }
   // Writes and reads "index"; what the reader printed.
   std::string catalogue(const std::string &text) {
-    dir.write("index", text);
-    wobj_clear();
+    dir.write("index", text), wobj_clear();
     testing::internal::CaptureStdout();
     parse_index();
     return testing::internal::GetCapturedStdout();
   }
-  void brushes(const std::string &text) {
-    dir.write("brushes", text);
-    brush_clear();
-    brush_read_file();
-  }
-  void objmap(int w, int h, std::function<uint32_t(int, int)> colour, float extent = 400) {
-    objmap_set(paint(w, h, colour), extent);
-  }
+  void brushes(const std::string &text) { dir.write("brushes", text), brush_clear(), brush_read_file(); }
+  void objmap(int w, int h, std::function<uint32_t(int, int)> colour, float extent = 400) { objmap_set(paint(w, h, colour), extent); }
   void flat_terrain(float y) {
     g_terrain = tn_alloc();
     for (int r = 0; r <= g_terrain->ndivs; r++)
@@ -137,25 +125,17 @@ inline int draws_since(uint32_t seed) {
 // uploads do nothing; the previous entry points come back when it goes.
 struct FakeBuffers {
   static inline int live = 0;
-  static inline GLuint next = 1;
-  static inline GLuint array_bound = 0, element_bound = 0; // what glBindBuffer left bound
+  static inline GLuint next = 1, array_bound = 0, element_bound = 0; // the last two: what glBindBuffer left bound
   PFNGLGENBUFFERSPROC gen = __glewGenBuffers;
   PFNGLDELETEBUFFERSPROC del = __glewDeleteBuffers;
   PFNGLBINDBUFFERPROC bind = __glewBindBuffer;
   PFNGLBUFFERDATAPROC data = __glewBufferData;
   FakeBuffers() {
     live = 0;
-    __glewGenBuffers = [](GLsizei n, GLuint *ids) {
-      for (GLsizei i = 0; i < n; i++) ids[i] = next++, live++;
-    };
+    __glewGenBuffers = [](GLsizei n, GLuint *ids) { for (GLsizei i = 0; i < n; i++) ids[i] = next++, live++; };
     __glewDeleteBuffers = [](GLsizei n, const GLuint *) { live -= n; };
     __glewBindBuffer = [](GLenum target, GLuint id) { (target == GL_ARRAY_BUFFER ? array_bound : element_bound) = id; };
     __glewBufferData = [](GLenum, GLsizeiptr, const void *, GLenum) {};
   }
-  ~FakeBuffers() {
-    __glewGenBuffers = gen;
-    __glewDeleteBuffers = del;
-    __glewBindBuffer = bind;
-    __glewBufferData = data;
-  }
+  ~FakeBuffers() { __glewGenBuffers = gen, __glewDeleteBuffers = del, __glewBindBuffer = bind, __glewBufferData = data; }
 };
