@@ -15,11 +15,9 @@ struct Spawn : WorldRoot {
     flat_terrain(5);
   }
   std::string spawn(const std::string &text, int w, int h, std::function<uint32_t(int, int)> colour) {
-    brushes(text);
-    objmap(w, h, colour);
+    brushes(text), objmap(w, h, colour);
     testing::internal::CaptureStdout();
-    spawn_all();
-    return testing::internal::GetCapturedStdout();
+    return spawn_all(), testing::internal::GetCapturedStdout();
   }
 };
 uint32_t one(int, int) { return 0x112233; }
@@ -37,17 +35,14 @@ TEST_F(Spawn, AttemptsDrawPositionObjectAndSizeInOrder) {
     EXPECT_STREQ(w.obj->name, urand() % 2 ? "rock" : "bush");
     EXPECT_NEAR(w.height, w.obj->scale + (urand() / 32767.0 - 0.5) * w.obj->scale_rnd * 2, 1e-5);
     // a billboard stands on the ground; the bush (scale 2, clip 64 x 128) is 2 high and 1 wide
-    EXPECT_TRUE(w.box.min[1] == 5 && w.box.max[1] == 5 + w.height);
-    EXPECT_NEAR(w.box.max[0] - w.box.min[0], w.width, 1e-4);
-    EXPECT_TRUE(w.obj->scale != 2 || w.width == 1);
+    EXPECT_TRUE(w.box.min[1] == 5 && w.box.max[1] == 5 + w.height && fabsf(w.box.max[0] - w.box.min[0] - w.width) < 1e-4 &&
+                (w.obj->scale != 2 || w.width == 1));
   }
   // no density: no draw; no mass objects: each pixel's attempts end after the first position
   const struct { const char *text; int draws; } empty[] = {{"brush 112233\ndensity:0\nbush\n", 0}, {"brush 112233\ndensity:10\n", 2 * 6}};
   for (auto &c : empty) {
-    usrand(9);
-    spawn(c.text, 2, 3, one);
-    EXPECT_EQ(wi_list.count, 0u);
-    EXPECT_EQ(draws_since(9), c.draws);
+    usrand(9), spawn(c.text, 2, 3, one);
+    EXPECT_TRUE(wi_list.count == 0 && draws_since(9) == c.draws) << c.text;
   }
 }
 
@@ -135,8 +130,7 @@ TEST(WiSort, BucketsByTextureNameKeepTheVisibleOrderWithinBounds) {
 TEST(WiBillboard, ItemsSinkAndAreCutFromTheirRectangle) {
   texture tex = {100, 200, 4};
   wobj o = {};
-  o.tex = &tex;
-  o.clip[0] = 10, o.clip[1] = 20, o.clip[2] = 50, o.clip[3] = 100;
+  o.tex = &tex, o.clip[0] = 10, o.clip[1] = 20, o.clip[2] = 50, o.clip[3] = 100;
   wi w = {&o, {3, 2, -4}, 2, 4, {}};
   batch *b = b_create();
   b_reset(b);
