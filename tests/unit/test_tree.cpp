@@ -17,15 +17,8 @@ const char *const KEYS[17][2] = {
 
 struct TreeFile : WorldRoot {
   FakeBuffers gl;
-  void SetUp() override {
-    WorldRoot::SetUp();
-    g_fake_tex = {512, 256, 3};
-    fmon_init();
-  }
-  void TearDown() override {
-    WorldRoot::TearDown();
-    fmon_init();
-  }
+  void SetUp() override { WorldRoot::SetUp(), g_fake_tex = {512, 256, 3}, fmon_init(); }
+  void TearDown() override { WorldRoot::TearDown(), fmon_init(); }
   // Writes tree.pg with the keys, values replaced by `change` ("" drops the key).
   std::string write(std::map<std::string, std::string> change = {}) {
     std::string s = "# a tree\n";
@@ -39,8 +32,7 @@ struct TreeFile : WorldRoot {
   pg_params read(std::map<std::string, std::string> change = {}) {
     pg_params p = {};
     pg_read(write(change).c_str(), &p);
-    p.texw = 512, p.texh = 256;
-    return p;
+    return p.texw = 512, p.texh = 256, p;
   }
   // A string from a reload, what it wrote to one stream.
   std::string reload(wobj *o, bool out = false) {
@@ -78,16 +70,13 @@ TEST_F(TreeFile, ATrunkAndFourVerticesPerCardScaledToAUnitDiagonal) {
   for (auto &c : cases) {
     pg_params p = read({{"tr_section_count", c.sections}, {"br_count", c.count}});
     batch *b = b_create();
-    usrand(1);
-    tree_build(b, &p);
+    usrand(1), tree_build(b, &p);
     EXPECT_EQ(draws_since(1), 3 * (int)(c.verts - 8) / 4); // tilt, turn and distance per card
-    EXPECT_EQ(b_nverts(b), c.verts) << c.sections << " x " << c.count;
-    EXPECT_EQ(b->idx.count / 3, 4 + (c.verts - 8) / 2);
+    EXPECT_TRUE(b_nverts(b) == c.verts && b->idx.count / 3 == 4 + (c.verts - 8) / 2) << c.sections << " x " << c.count;
     aabb box;
     b_get_box(b, &box);
     float dx = box.max[0] - box.min[0], dy = box.max[1] - box.min[1], dz = box.max[2] - box.min[2];
-    EXPECT_NEAR(sqrtf(dx * dx + dy * dy + dz * dz), 1, 1e-5);
-    EXPECT_FLOAT_EQ(b->v[1], 0); // the trunk stands on the origin
+    EXPECT_TRUE(fabsf(sqrtf(dx * dx + dy * dy + dz * dz) - 1) < 1e-5 && b->v[1] == 0); // the trunk stands on the origin
     b_free(b);
   }
   // the trunk alone: 4 high, its width the rectangle's pixel proportions (128 x 256 pixels)
@@ -114,8 +103,7 @@ TEST_F(TreeFile, CatalogueReadsTheFileAtOnceAndReloadKeepsTheOldTreeOnAFailure) 
   EXPECT_TRUE(std::string(e->path) == dir.path("tree.pg") && e->callback == pg_reload && e->arg == o);
   process_pgparam();
   batch *first = o->pg.batch;
-  ASSERT_NE(first, nullptr);
-  EXPECT_EQ(b_nverts(first), 8u + 4 * 12);
+  ASSERT_TRUE(first && b_nverts(first) == 8 + 4 * 12);
   int buffers = FakeBuffers::live;
   // a key removed: warned with the reader's own message; a tree without extent likewise; the
   // old tree stays and the half-built batch goes again
@@ -127,9 +115,7 @@ TEST_F(TreeFile, CatalogueReadsTheFileAtOnceAndReloadKeepsTheOldTreeOnAFailure) 
   // a good edit replaces block and batch
   write({{"br_count", "5"}});
   reload(o, true);
-  EXPECT_EQ(o->pg.br_count, 5);
-  EXPECT_EQ(b_nverts(o->pg.batch), 8u + 4 * 20);
-  EXPECT_EQ(FakeBuffers::live, buffers);
+  EXPECT_TRUE(o->pg.br_count == 5 && b_nverts(o->pg.batch) == 8 + 4 * 20 && FakeBuffers::live == buffers);
   // loading fails with the exact messages
   EXPECT_EXIT((catalogue("object oak\npg tree.pg\n\n"), process_pgparam()), testing::ExitedWithCode(1),
               "^error: process_pgparam#[0-9]+: missing texture\n");
