@@ -12,15 +12,11 @@ struct Tree : testing::Test {
   std::vector<wi> records = std::vector<wi>(600);
   size_t n = 0;
   uarray<wi *> result;
-  void SetUp() override {
-    f_tn_sz = 400;
-    qt = g_quadtree = qt_create();
-  }
+  void SetUp() override { f_tn_sz = 400, qt = g_quadtree = qt_create(); }
   void TearDown() override { f_tn_sz = old_sz, g_quadtree = nullptr; }
   qt_item *add(float x0, float z0, float x1, float z1, float y1 = 1) {
     qt_item *it = new qt_item{aabb{{x0, y1 - 1, z0}, {x1, y1, z1}}, &records[n++], 0};
-    qt_insert(qt->root, it, 0);
-    return it;
+    return qt_insert(qt->root, it, 0), it;
   }
   void forty() { // spread over the four quadrants, none on a border
     for (int i = 0; i < 40; i++) add(-150 + (i % 8) * 40.0f, -150 + (i / 8) * 60.0f, -149 + (i % 8) * 40.0f, -149 + (i / 8) * 60.0f);
@@ -28,8 +24,7 @@ struct Tree : testing::Test {
   std::vector<wi *> query(float px, float pz, int (*test)(const qt_request *, const aabb *)) {
     result.count = 0;
     qt_request q = {test, nullptr, &result, {px, 0, pz}, qt->stamp++};
-    qt_query(qt->root, &q);
-    return std::vector<wi *>(result.begin(), result.end());
+    return qt_query(qt->root, &q), std::vector<wi *>(result.begin(), result.end());
   }
 };
 int keep_all(const qt_request *, const aabb *) { return 1; }
@@ -37,27 +32,24 @@ int keep_all(const qt_request *, const aabb *) { return 1; }
 int markers(const qt_request *, const aabb *b) { return b->max[0] - b->min[0] > 10 || b->max[1] >= 100; }
 int calls;
 int count_calls(const qt_request *, const aabb *) { return ++calls; }
-std::string debug_line(int depth, int quadrants, int items) {
-  return ufmt("quadtree_print_debug: \n  max depth %d\n  num quadrants %d\n  num items %d\n", depth, quadrants, items);
-}
-std::string printed() {
+// The debug line is what the tree holds now.
+void expect_debug_line(int depth, int quadrants, int items) {
   testing::internal::CaptureStdout();
   quadtree_print_debug();
-  return testing::internal::GetCapturedStdout();
+  EXPECT_EQ(testing::internal::GetCapturedStdout(),
+            ufmt("quadtree_print_debug: \n  max depth %d\n  num quadrants %d\n  num items %d\n", depth, quadrants, items));
 }
 } // namespace
 
 TEST_F(Tree, TheFortyFirstItemSplitsALeafAndChildrenAreVisitedNearToFar) {
-  EXPECT_EQ(printed(), debug_line(0, 1, 0));
+  expect_debug_line(0, 1, 0);
   forty();
   EXPECT_EQ(qt->root->child[0], nullptr);
   qt_item *centre = add(-1, -1, 1, 1, 30); // covers the centre: in all four children
-  ASSERT_NE(qt->root->child[0], nullptr);
-  EXPECT_EQ(qt->root->items.count, 0u);
+  ASSERT_TRUE(qt->root->child[0] && qt->root->items.count == 0);
   for (qt_node *c : qt->root->child) EXPECT_NE(std::find(c->items.begin(), c->items.end(), centre), c->items.end());
-  EXPECT_TRUE(qt->root->child[0]->box.min[0] == 0 && qt->root->child[0]->box.max[2] == 0); // child 0: +x, -z
-  EXPECT_FLOAT_EQ(qt->root->box.max[1], 30);
-  EXPECT_EQ(printed(), debug_line(1, 4, 44));
+  EXPECT_TRUE(qt->root->child[0]->box.min[0] == 0 && qt->root->child[0]->box.max[2] == 0 && qt->root->box.max[1] == 30); // child 0: +x, -z
+  expect_debug_line(1, 4, 44);
   for (int i = 0; i < 2; i++) { // returned once per query, and again by the next query
     std::vector<wi *> got = query(5, 5, keep_all);
     EXPECT_TRUE(got.size() == 41 && std::count(got.begin(), got.end(), centre->wi) == 1);
@@ -81,7 +73,6 @@ TEST_F(Tree, LeavesAtTheFifthLevelNeverSplit) {
   EXPECT_TRUE(st.max_depth == 4 && st.nleaves == 13 && st.nitems == 500); // four splits, each leaving three empty siblings
   // empty children keep an inverted y extent and are asked about all the same
   EXPECT_GT(qt->root->child[3]->box.min[1], qt->root->child[3]->box.max[1]);
-  calls = 0;
-  query(7, 7, count_calls);
+  calls = 0, query(7, 7, count_calls);
   EXPECT_EQ(calls, 17 + 500);
 }

@@ -169,13 +169,10 @@ TEST_F(SoundEvents, FinishedEventsGoRepeatingOnesStartAnewRefusedOnesAreDropped)
   snd_event *e = list()[0];
   EXPECT_TRUE(e->id == id + 1 && e->flags == (uint32_t)(SND_REPEAT | SND_PLACED) && e->pos[2] == 3 && e->channel == 0);
   EXPECT_EQ(fm.plays.size(), 3u);
-  snd_channel_finished(7); // a channel no event plays on (the ambient loop): nothing changes
-  snd_events_poll();
+  snd_channel_finished(7), snd_events_poll(); // a channel no event plays on (the ambient loop): nothing changes
   EXPECT_EQ(list().count, 1u);
   // refused: a repeating one is not tried again, a delayed one goes when its time comes
-  finish(0);
-  fm.refuse = true;
-  snd_events_poll();
+  finish(0), fm.refuse = true, snd_events_poll();
   start(name, 1);
   EXPECT_EQ(list().count, 0u);
   start(def("l", "sound1 a.wav\ndelay 0.1 0.1\n"));
@@ -192,10 +189,8 @@ TEST_F(SoundEvents, ChannelReusedBeforeTheNotificationIsHandled) {
   timer_poll_at(SDL_GetTicks() + 1000); // the delayed one gets channel 0 before the next poll
   ASSERT_EQ(list()[0]->channel, 0);
   snd_events_poll();
-  ASSERT_EQ(list().count, 1u);
-  EXPECT_STREQ(list()[0]->path, dir.path("w.wav").c_str());
-  finish(0);
-  snd_events_poll();
+  ASSERT_TRUE(list().count == 1 && list()[0]->path == dir.path("w.wav"));
+  finish(0), snd_events_poll();
   EXPECT_EQ(list().count, 0u);
 }
 
@@ -207,12 +202,11 @@ TEST_F(SoundEvents, PlacementAngleAndDistance) {
       {20, 10, 90, 20, 0, 127}, {10, 0, 90, 20, 270, 127}, // turned right: ahead, left
       {10, 0, 0, 5, 0, 255},    {10, 0, 0, 0, 0, 1}};      // beyond the cutoff; no cutoff
   for (auto &c : cases) {
-    snd_listener_update(at, c[2]);
     snd_event e = {};
     e.pos[0] = c[0], e.pos[2] = c[1], e.range = c[3];
     int16_t angle;
     uint8_t distance;
-    snd_event_position(&e, &angle, &distance);
+    snd_listener_update(at, c[2]), snd_event_position(&e, &angle, &distance);
     EXPECT_TRUE(angle == c[4] && distance == c[5]) << c[0] << "," << c[1] << " yaw " << c[2] << " range " << c[3];
   }
   // a placed event is placed when it starts, and again at every listener update
