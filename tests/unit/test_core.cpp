@@ -117,12 +117,9 @@ TEST(FileMonitor, SlotsAndChangesThatHoldStillAndFailingReloads) {
   EXPECT_NE(testing::internal::GetCapturedStderr().find("_stat("), std::string::npos);
   EXPECT_EQ(fmon_get(0)->mtime, -1);
   fmon_init();
-  fmon_register(f.c_str(), count_poll, nullptr);
-  fmon_register(g.c_str(), count_poll, (void *)"tree");
-  auto touch = [](const std::string &p, const char *text, int when) {
-    FILE *fp = fopen(p.c_str(), "w");
-    fputs(text, fp);
-    fclose(fp);
+  fmon_register(f.c_str(), count_poll, nullptr), fmon_register(g.c_str(), count_poll, (void *)"tree");
+  auto touch = [&d](const std::string &p, const char *text, int when) {
+    d.write(p.substr(d.dir.size() + 1), text);
     struct timespec ts[2] = {{0, UTIME_OMIT}, {time(nullptr) + when, 0}};
     utimensat(AT_FDCWD, p.c_str(), ts, 0);
   };
@@ -192,13 +189,9 @@ TEST(StrMap, SignedByteHashReplaceCaseAndWalkOrder) {
   EXPECT_TRUE(sm_get(m, "Key") == 5 && sm_get(m, "key") == 3 && sm_get(m, "caf\xE9") == 4);
   std::vector<std::string> keys;
   sm_walk_begin(m);
-  while (sm_entry *e = sm_walk_next(m))
-    if (e->key[0] != 'K' && e->key[0] != 'k' && e->key[0] != 'c') keys.push_back(e->key);
-  EXPECT_EQ(keys, (std::vector<std::string>{"b", "BB", "Aa"}));
-  int n = 0; // replaced, not added
-  sm_walk_begin(m);
-  while (sm_entry *e = sm_walk_next(m)) n += std::string(e->key) == "key";
-  EXPECT_EQ(n, 1);
+  while (sm_entry *e = sm_walk_next(m)) keys.push_back(e->key);
+  auto at = [&](const char *k) { return std::find(keys.begin(), keys.end(), k) - keys.begin(); };
+  EXPECT_TRUE(keys.size() == 6 && at("b") < at("BB") && at("BB") < at("Aa")) << keys.size(); // "key" replaced, not added
   sm_destroy(m);
 }
 

@@ -2,7 +2,6 @@
 #include "tests/unit/testutil.h"
 #include "world/quadtree.h"
 #include "world/spawn.h"
-#include <algorithm>
 
 namespace {
 // A tree over -200..200; the wi pointers of its items are only compared.

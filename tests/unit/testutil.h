@@ -12,6 +12,7 @@
 #include <GL/glew.h>
 #include <SDL.h>
 #include <gtest/gtest.h>
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
