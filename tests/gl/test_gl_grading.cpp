@@ -25,7 +25,7 @@ TEST(Grading, TheIdentityPassGivesBackEveryLatticeColourAndAnIncompleteFrameBuff
   EXPECT_LE(worst, 1) << "lattice colour " << at << " (r " << at % 16 << ", g " << at / 16 % 16 << ", b " << at / 256
                       << ") is off by " << worst;
   // the pass leaves the 3D state as it found it
-  GLint unit = 0;
+  GLint unit = 0, bound = -1;
   glGetIntegerv(GL_ACTIVE_TEXTURE, &unit);
   EXPECT_TRUE(unit == GL_TEXTURE0 && !glIsEnabled(GL_TEXTURE_3D) && glIsEnabled(GL_DEPTH_TEST));
   glUseProgram(0);
@@ -38,7 +38,6 @@ TEST(Grading, TheIdentityPassGivesBackEveryLatticeColourAndAnIncompleteFrameBuff
   EXPECT_TRUE(std::regex_match(f.msg, std::regex("frame buffer incomplete \\(status 0x8c[0-9a-f]{2}\\)"))) << f.msg;
   i_screen_w = w;
   postproc_init();
-  GLint bound = -1;
   glGetIntegerv(GL_FRAMEBUFFER_BINDING, &bound);
   EXPECT_EQ(bound, 0);
 }
@@ -54,8 +53,7 @@ TEST(Screenshot, OddWidthsReadBackUprightWithTheTableInTheCorner) {
   }
   put_pixels(w, h, scene);
   clut id;
-  clut_identity(&id);
-  postproc_load_clut(&id);
+  clut_identity(&id), postproc_load_clut(&id);
   TempDir d;
   char cwd[1024];
   ASSERT_TRUE(getcwd(cwd, sizeof cwd) && chdir(d.dir.c_str()) == 0);
@@ -70,11 +68,9 @@ TEST(Screenshot, OddWidthsReadBackUprightWithTheTableInTheCorner) {
   GLint align = 0;
   glGetIntegerv(GL_PACK_ALIGNMENT, &align);
   EXPECT_EQ(align, 4);
-  SDL_Surface *bmp = SDL_LoadBMP(d.path("shot.bmp").c_str());
-  ASSERT_NE(bmp, nullptr) << SDL_GetError();
-  SDL_Surface *s = SDL_ConvertSurfaceFormat(bmp, SDL_PIXELFORMAT_ARGB8888, 0);
+  SDL_Surface *bmp = SDL_LoadBMP(d.path("shot.bmp").c_str()), *s = bmp ? SDL_ConvertSurfaceFormat(bmp, SDL_PIXELFORMAT_ARGB8888, 0) : nullptr;
+  ASSERT_TRUE(s && s->w == w && s->h == h) << SDL_GetError();
   SDL_FreeSurface(bmp);
-  ASSERT_TRUE(s->w == w && s->h == h);
   auto at = [&](int x, int y) { return ((uint32_t *)((uint8_t *)s->pixels + y * s->pitch))[x] & 0xFFFFFF; };
   for (int y = 0; y < h; y++)
     for (int x = CLUT_IMAGE_W * (y < CLUT_IMAGE_H); x < w; x++) {
@@ -90,28 +86,20 @@ TEST(Weather, RainAndSnowDrawAndRestoreTheSceneState) {
   build_programs();
   int nrain = i_rain_ndroplets, nsnow = i_snow_nflakes;
   i_rain_ndroplets = 3000, i_snow_nflakes = 20000;
-  usrand(3);
-  rain_init(8);
   static const float white[3] = {1, 1, 1}, origin[3] = {0, 0, 0};
-  snow_init(white);
-  snow_update(origin);
+  usrand(3), rain_init(8), snow_init(white), snow_update(origin);
   i_rain_ndroplets = nrain, i_snow_nflakes = nsnow;
   const std::pair<const char *, void (*)(void)> passes[] = {{"rain", [] { rain_draw(origin, 0); }}, {"snow", [] { snow_draw(); }}};
   for (auto &p : passes) {
     GlTarget target(64); // the camera at the origin, looking along -z
-    glEnable(GL_ALPHA_TEST);
-    glAlphaFunc(GL_GREATER, 0.5f);
-    prg_use(PRG_FLAT_COLOR);
-    p.second();
+    glEnable(GL_ALPHA_TEST), glAlphaFunc(GL_GREATER, 0.5f), prg_use(PRG_FLAT_COLOR), p.second();
     int lit = 0;
     for (int i = 0; i < 64 * 64; i++) lit += (target.pixel(i % 64, i / 64) >> 24) > 0;
     EXPECT_GT(lit, 20) << p.first;
     GLint func = 0, buffer = -1;
-    glGetIntegerv(GL_ALPHA_TEST_FUNC, &func);
-    glGetIntegerv(GL_ARRAY_BUFFER_BINDING, &buffer);
+    glGetIntegerv(GL_ALPHA_TEST_FUNC, &func), glGetIntegerv(GL_ARRAY_BUFFER_BINDING, &buffer);
     EXPECT_TRUE(!glIsEnabled(GL_BLEND) && glIsEnabled(GL_ALPHA_TEST) && func == GL_GREATER) << p.first;
     EXPECT_TRUE(buffer == 0 && !glIsEnabled(GL_VERTEX_ARRAY)) << p.first << ": client arrays of later passes would read the flakes";
   }
-  glDisable(GL_ALPHA_TEST);
-  glUseProgram(0);
+  glDisable(GL_ALPHA_TEST), glUseProgram(0);
 }

@@ -29,9 +29,7 @@ TEST(TerrainDraw, SeenFromAboveWithTheImageTopToTheNorth) {
   EXPECT_TRUE(red(target.pixel(32, 60))) << std::hex << target.pixel(32, 60);
   EXPECT_TRUE(blue(target.pixel(32, 4))) << std::hex << target.pixel(32, 4);
   GLint func = 0, prog = -1;
-  glGetIntegerv(GL_ALPHA_TEST_FUNC, &func);
-  glGetIntegerv(GL_CURRENT_PROGRAM, &prog);
+  glGetIntegerv(GL_ALPHA_TEST_FUNC, &func), glGetIntegerv(GL_CURRENT_PROGRAM, &prog);
   EXPECT_TRUE(!glIsEnabled(GL_BLEND) && !glIsEnabled(GL_CULL_FACE) && glIsEnabled(GL_ALPHA_TEST) && func == GL_GREATER && prog == 0);
-  glDisable(GL_TEXTURE_2D);
-  glDisable(GL_ALPHA_TEST);
+  glDisable(GL_TEXTURE_2D), glDisable(GL_ALPHA_TEST);
 }
