@@ -22,13 +22,9 @@ std::string dxt1_red(uint32_t levels) {
 
 GLint level_param(int level, GLenum pname) {
   GLint v = 0;
-  glGetTexLevelParameteriv(GL_TEXTURE_2D, level, pname, &v);
-  return v;
+  return glGetTexLevelParameteriv(GL_TEXTURE_2D, level, pname, &v), v;
 }
-uint32_t texel_of(const texture *t, int x, int y) {
-  glBindTexture(GL_TEXTURE_2D, t->id);
-  return texel(GL_TEXTURE_2D, x, y);
-}
+uint32_t texel_of(const texture *t, int x, int y) { return glBindTexture(GL_TEXTURE_2D, t->id), texel(GL_TEXTURE_2D, x, y); }
 } // namespace
 
 TEST(Texmgr, OneLoadPerPathTheLoaderByEndingAndRgbaImages) {
@@ -47,9 +43,9 @@ TEST(Texmgr, OneLoadPerPathTheLoaderByEndingAndRgbaImages) {
   EXPECT_TRUE(pal->w == 3 && pal->h == 5); // GLU rescales the chain, the record keeps the image size
   EXPECT_EQ(texel_of(pal, 1, 1), 0xC86432FFu);
   save_png(d.path("rgb.png"), 2, 2, 0x80402000, 24);
-  EXPECT_EQ(texel_of(texmgr_get("rgb.png"), 1, 1), 0x804020FFu); // no alpha channel: 255
   d.write("bark.dds", dxt1_red(1));
-  EXPECT_EQ(texel_of(texmgr_get("bark.dds"), 7, 3), 0xFF0000FFu); // through the DDS loader
+  // no alpha channel: 255; then through the DDS loader
+  EXPECT_TRUE(texel_of(texmgr_get("rgb.png"), 1, 1) == 0x804020FF && texel_of(texmgr_get("bark.dds"), 7, 3) == 0xFF0000FF);
 }
 
 // Each save in turn, as a maker edits while the game runs: good ones refill the same record and
@@ -104,11 +100,10 @@ TEST(DdsUpload, LevelsAsStoredDecodedShortChainsAndOversize) {
   for (int l = 0; l < 4; l++)
     EXPECT_TRUE(level_param(l, GL_TEXTURE_WIDTH) == 8 >> l && level_param(l, GL_TEXTURE_HEIGHT) == std::max(4 >> l, 1) &&
                 level_param(l, GL_TEXTURE_INTERNAL_FORMAT) == GL_RGBA8) << l;
-  std::vector<uint8_t> l1(4 * 2 * 4);
-  glGetTexImage(GL_TEXTURE_2D, 1, GL_RGBA, GL_UNSIGNED_BYTE, l1.data());
+  uint8_t l1[4 * 2 * 4];
+  glGetTexImage(GL_TEXTURE_2D, 1, GL_RGBA, GL_UNSIGNED_BYTE, l1);
   EXPECT_TRUE(l1[0] == 170 && l1[1] == 170 && l1[2] == 170 && l1[3] == 255) << (int)l1[0];
-  EXPECT_EQ(texel_of(load_dds(d.write("zero.dds", zero).c_str()), 5, 3), 0xFF0000FFu);
-  EXPECT_EQ(level_param(0, GL_TEXTURE_WIDTH), 8);
+  EXPECT_TRUE(texel_of(load_dds(d.write("zero.dds", zero).c_str()), 5, 3) == 0xFF0000FF && level_param(0, GL_TEXTURE_WIDTH) == 8);
   // one stored level drawn minified: the mipmap filter must not meet an incomplete texture
   GlTarget target(8);
   glEnable(GL_TEXTURE_2D);

@@ -21,11 +21,8 @@ static void add_more(void *) {
 }
 
 TEST(Timer, OrderDelayZeroAndCallbacksThatAdd) {
-  timer_init();
-  fired.clear();
-  timer_add_at(100, 50, mark, (void *)"b");
-  timer_add_at(100, 0, mark, (void *)"a");
-  timer_add_at(100, 50, mark, (void *)"c");
+  timer_init(), fired.clear();
+  timer_add_at(100, 50, mark, (void *)"b"), timer_add_at(100, 0, mark, (void *)"a"), timer_add_at(100, 50, mark, (void *)"c");
   timer_add_at(100, 10, add_more, nullptr);
   const struct { uint32_t now; const char *fired; } polls[] = {
       {100, "a"},      // delay 0 fires at the next poll
@@ -42,8 +39,7 @@ TEST(Camera, VectorsPitchClampAndTheTerrainSquare) {
   camera c = {};
   cam_update_vectors(&c);
   EXPECT_TRUE(c.dir[2] == -1 && c.right[0] == 1 && c.up[1] == 1);
-  c.yaw = 90;
-  cam_update_vectors(&c);
+  c.yaw = 90, cam_update_vectors(&c);
   EXPECT_NEAR(c.dir[0], 1, 1e-6f);
   cam_add_pitch(&c, 90); // 900 pixels of downward motion
   EXPECT_EQ(c.pitch, 45);

@@ -3,17 +3,9 @@
 
 namespace {
 struct Brushes : WorldRoot {
-  void SetUp() override {
-    WorldRoot::SetUp();
-    g_fake_tex = {32, 32, 3};
-    catalogue("object tree\nfile t.png\n\nobject fern\ntype grass\n\nobject statue\ntype unique\n\n");
-  }
+  void SetUp() override { WorldRoot::SetUp(), catalogue("object tree\nfile t.png\n\nobject fern\ntype grass\n\nobject statue\ntype unique\n\n"); }
   void map(int w, int h, std::function<uint32_t(int, int)> colour) { save_bmp(dir.path("objmap.bmp"), w, h, colour); }
-  void load(const std::string &text) {
-    dir.write("brushes", text);
-    brush_clear();
-    parse_brushes();
-  }
+  void load(const std::string &text) { dir.write("brushes", text), brush_clear(), parse_brushes(); }
 };
 
 // the lookup as a linear search: the pixel under (x, z), then the first brush of its colour

@@ -61,17 +61,14 @@ TEST(Matrix, ProductAliasingAndBoxes) {
   EXPECT_TRUE(a[0] == 2 && a[12] == 1 && a[14] == 3 && fabsf(r[4 * 1 + 2] - 1) < 1e-6f);
   float pts[] = {1, 5, -2, -3, 0, 4, 2, 2, 2};
   aabb box;
-  box_from_points(3, pts, &box);
-  EXPECT_TRUE(box.min[0] == -3 && box.max[1] == 5 && box.min[2] == -2);
-  box_from_points(0, pts, &box);
-  EXPECT_GT(box.min[0], box.max[0]);
+  EXPECT_TRUE((box_from_points(3, pts, &box), box.min[0] == -3 && box.max[1] == 5 && box.min[2] == -2));
+  EXPECT_TRUE((box_from_points(0, pts, &box), box.min[0] > box.max[0]));
 }
 
 TEST(Overlay, PositionsAtAnyWindowSize) {
   int w = i_screen_w, h = i_screen_h, x, y;
   const struct { int sw, sh, logo_w, cw, ch, logo_x, cx, cy; } cases[] = {
-      {854, 480, 512, 200, 40, 171, 634, 420},
-      {855, 480, 511, 200, 40, 172, 635, 420}, // halves round toward zero: 427 - 255
+      {854, 480, 512, 200, 40, 171, 634, 420}, {855, 480, 511, 200, 40, 172, 635, 420}, // halves round toward zero: 427 - 255
       {100, 50, 512, 200, 40, -206, -120, -10}, // larger than the window: off to the left, clipped
       // extremes of "param.cfg": the corner is held to the int range instead of wrapping
       {INT_MIN, INT_MIN, 512, 200, 40, INT_MIN / 2 - 256, INT_MIN, INT_MIN},

@@ -26,9 +26,7 @@ struct Grid { // a 10 x 10 grid of 400 units, the parameters restored afterwards
 TEST(HmSample, BilinearInsideZeroOutsideNeverPastTheImage) {
   // 3 x 2; the last column is distinct so a read past the image would show
   SDL_Surface *s = bmp(3, 2, [](int x, int y) { return x == 2 ? 0xFFFFFFu : uint32_t(1000 * (y * 2 + x)); });
-  EXPECT_EQ(hm_sample(s, 0.25f, 0.5f, 1), 1500u);
-  EXPECT_EQ(hm_sample(s, 1, 1, 1), 0xFFFFFFu);
-  EXPECT_EQ(hm_sample(s, 50, 100, 100), 3000u);
+  EXPECT_TRUE(hm_sample(s, 0.25f, 0.5f, 1) == 1500 && hm_sample(s, 1, 1, 1) == 0xFFFFFF && hm_sample(s, 50, 100, 100) == 3000);
   for (float u : {-0.01f, 1.01f, NAN}) EXPECT_EQ(hm_sample(s, u, 0.5f, 1), 0u) << u;
 }
 

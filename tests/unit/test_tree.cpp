@@ -3,32 +3,13 @@
 #include "core/fmon.h"
 #include "tests/unit/testutil.h"
 #include "world/tree.h"
-#include <map>
 
 namespace {
-// The 17 keys of a tree file, in file order; a test changes or drops some.
-const char *const KEYS[17][2] = {
-    {"tr_height", "4"},          {"tr_branch_start_height", "1"}, {"tr_branch_end_height", "3"},
-    {"tr_section_count", "4"},   {"tr_top_section_scale", "1"},   {"tr_bottom_section_scale", "2"},
-    {"tr_texture_rect_top", "0 0"}, {"tr_texture_rect_bottom", "0.25 1"}, {"br_count", "3"},
-    {"br_length", "0.5"},        {"br_length_variance", "0.2"},   {"br_start_angle", "30"},
-    {"br_end_angle", "80"},      {"br_leaf_width", "1.5"},        {"br_leaf_height", "1.2"},
-    {"br_texture_rect_top", "0.5 0"}, {"br_texture_rect_bottom", "1 1"}};
-
 struct TreeFile : WorldRoot {
   FakeBuffers gl;
   void SetUp() override { WorldRoot::SetUp(), g_fake_tex = {512, 256, 3}, fmon_init(); }
   void TearDown() override { WorldRoot::TearDown(), fmon_init(); }
-  // Writes tree.pg with the keys, values replaced by `change` ("" drops the key).
-  std::string write(std::map<std::string, std::string> change = {}) {
-    std::string s = "# a tree\n";
-    for (auto &k : KEYS) {
-      auto c = change.find(k[0]);
-      if (c == change.end()) s += std::string(k[0]) + " " + k[1] + "\n";
-      else if (!c->second.empty()) s += std::string(k[0]) + " " + c->second + "\n";
-    }
-    return dir.write("tree.pg", s);
-  }
+  std::string write(std::map<std::string, std::string> change = {}) { return dir.write("tree.pg", tree_file(change)); }
   pg_params read(std::map<std::string, std::string> change = {}) {
     pg_params p = {};
     pg_read(write(change).c_str(), &p);

@@ -18,6 +18,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <functional>
+#include <map>
 #include <regex>
 #include <string>
 #include <vector>
@@ -112,6 +113,22 @@ struct DdsFile {
     return s + fourcc + std::string(40, '\0') + data;
   }
 };
+
+// A tree file: its 17 keys in file order, values replaced by `change` ("" drops the key).
+inline std::string tree_file(std::map<std::string, std::string> change = {}) {
+  static const char *const keys[17][2] = {
+      {"tr_height", "4"}, {"tr_branch_start_height", "1"}, {"tr_branch_end_height", "3"}, {"tr_section_count", "4"},
+      {"tr_top_section_scale", "1"}, {"tr_bottom_section_scale", "2"}, {"tr_texture_rect_top", "0 0"},
+      {"tr_texture_rect_bottom", "0.25 1"}, {"br_count", "3"}, {"br_length", "0.5"}, {"br_length_variance", "0.2"},
+      {"br_start_angle", "30"}, {"br_end_angle", "80"}, {"br_leaf_width", "1.5"}, {"br_leaf_height", "1.2"},
+      {"br_texture_rect_top", "0.5 0"}, {"br_texture_rect_bottom", "1 1"}};
+  std::string s = "# a tree\n";
+  for (auto &k : keys) {
+    auto c = change.find(k[0]);
+    if (c == change.end() || !c->second.empty()) s += std::string(k[0]) + " " + (c == change.end() ? k[1] : c->second) + "\n";
+  }
+  return s;
+}
 
 // The draws of the shared generator made since usrand(seed).
 inline int draws_since(uint32_t seed) {
