@@ -1,9 +1,11 @@
 // GL test runner: one hidden window with a compatibility context shared by every test.
 #include "tests/gl/gltest.h"
+#include "core/params.h"
+#include "render/shader.h"
 #include <GL/glew.h>
 #include <GL/glu.h>
 #include <gtest/gtest.h>
-#include <vector>
+#include <unistd.h>
 
 int main(int argc, char **argv) {
   testing::InitGoogleTest(&argc, argv);
@@ -15,26 +17,22 @@ int main(int argc, char **argv) {
   return RUN_ALL_TESTS();
 }
 
-GlTarget::GlTarget(int size) {
-  glGenFramebuffers(1, &fbo);
-  glGenRenderbuffers(1, &rb);
-  glBindFramebuffer(GL_FRAMEBUFFER, fbo);
-  glBindRenderbuffer(GL_RENDERBUFFER, rb);
-  glRenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, size, size);
+GlTarget::GlTarget(int w, int h) : old_w(i_screen_w), old_h(i_screen_h) {
+  i_screen_w = w, i_screen_h = h = h ? h : w;
+  glGenFramebuffers(1, &fbo), glGenRenderbuffers(1, &rb);
+  glBindFramebuffer(GL_FRAMEBUFFER, fbo), glBindRenderbuffer(GL_RENDERBUFFER, rb);
+  glRenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, w, h);
   glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, rb);
-  glViewport(0, 0, size, size);
+  glViewport(0, 0, w, h);
   glClear(GL_COLOR_BUFFER_BIT);
-  glMatrixMode(GL_PROJECTION);
-  glLoadIdentity();
-  gluPerspective(60, 1, 0.1, 1000);
-  glMatrixMode(GL_MODELVIEW);
-  glLoadIdentity();
+  glMatrixMode(GL_PROJECTION), glLoadIdentity(), gluPerspective(60, (double)w / h, 0.1, 1000);
+  glMatrixMode(GL_MODELVIEW), glLoadIdentity();
 }
 
 GlTarget::~GlTarget() {
   glBindFramebuffer(GL_FRAMEBUFFER, 0);
-  glDeleteFramebuffers(1, &fbo);
-  glDeleteRenderbuffers(1, &rb);
+  glDeleteFramebuffers(1, &fbo), glDeleteRenderbuffers(1, &rb);
+  i_screen_w = old_w, i_screen_h = old_h;
 }
 
 static uint32_t rgba(const uint8_t *p) { return uint32_t(p[0]) << 24 | p[1] << 16 | p[2] << 8 | p[3]; }
@@ -47,8 +45,7 @@ uint32_t GlTarget::pixel(int x, int y) const {
 
 uint32_t texel(uint32_t target, int x, int y) {
   GLint w = 0, h = 0;
-  glGetTexLevelParameteriv(target, 0, GL_TEXTURE_WIDTH, &w);
-  glGetTexLevelParameteriv(target, 0, GL_TEXTURE_HEIGHT, &h);
+  glGetTexLevelParameteriv(target, 0, GL_TEXTURE_WIDTH, &w), glGetTexLevelParameteriv(target, 0, GL_TEXTURE_HEIGHT, &h);
   std::vector<uint8_t> p((size_t)w * h * 4 + 4);
   glGetTexImage(target, 0, GL_RGBA, GL_UNSIGNED_BYTE, p.data());
   return rgba(&p[((size_t)y * w + x) * 4]);
@@ -61,4 +58,25 @@ void save_png(const std::string &path, int w, int h, uint32_t c, int depth) {
   SDL_FillRect(s, nullptr, depth == 8 ? 0 : SDL_MapRGBA(s->format, one.r, one.g, one.b, one.a));
   IMG_SavePNG(s, path.c_str());
   SDL_FreeSurface(s);
+}
+
+void put_pixels(int w, int h, const std::vector<uint8_t> &rgb) {
+  glUseProgram(0), glDisable(GL_DEPTH_TEST), glDisable(GL_TEXTURE_2D), glDisable(GL_FOG);
+  glPixelStorei(GL_UNPACK_ALIGNMENT, 1), glWindowPos2i(0, 0);
+  glDrawPixels(w, h, GL_RGB, GL_UNSIGNED_BYTE, rgb.data());
+  glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+}
+
+std::vector<uint8_t> read_rgb(int w, int h) {
+  std::vector<uint8_t> px((size_t)w * h * 3);
+  glPixelStorei(GL_PACK_ALIGNMENT, 1), glReadPixels(0, 0, w, h, GL_RGB, GL_UNSIGNED_BYTE, px.data());
+  return glPixelStorei(GL_PACK_ALIGNMENT, 4), px;
+}
+
+void build_programs(void) {
+  static bool built = false;
+  char cwd[1024];
+  if (built || !getcwd(cwd, sizeof cwd) || chdir(VELDER_SOURCE_DIR) != 0) return;
+  prg_create();
+  built = chdir(cwd) == 0;
 }

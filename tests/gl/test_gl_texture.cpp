@@ -1,15 +1,9 @@
 // Texture manager and DDS upload against a real GL context.
 #include "core/fmon.h"
-#include "core/params.h"
-#include "core/util.h"
 #include "render/dds.h"
-#include "render/texture.h"
-#include "tests/gl/ddsfile.h"
 #include "tests/gl/gltest.h"
-#include "tests/unit/testutil.h"
-#include <GL/glew.h>
-#include <gtest/gtest.h>
-#include <regex>
+#include <fstream>
+#include <sstream>
 
 namespace {
 TempDir &root() { // the manager keeps its root by pointer: one for the whole binary
@@ -26,19 +20,11 @@ std::string dxt1_red(uint32_t levels) {
   return f.bytes();
 }
 
-std::string file_bytes(const std::string &path) {
-  std::string s;
-  FILE *fp = fopen(path.c_str(), "rb");
-  for (int c; fp && (c = fgetc(fp)) != EOF;) s += (char)c;
-  if (fp) fclose(fp);
-  return s;
-}
-
 GLint level_param(int level, GLenum pname) {
   GLint v = 0;
-  glGetTexLevelParameteriv(GL_TEXTURE_2D, level, pname, &v);
-  return v;
+  return glGetTexLevelParameteriv(GL_TEXTURE_2D, level, pname, &v), v;
 }
+uint32_t texel_of(const texture *t, int x, int y) { return glBindTexture(GL_TEXTURE_2D, t->id), texel(GL_TEXTURE_2D, x, y); }
 } // namespace
 
 TEST(Texmgr, OneLoadPerPathTheLoaderByEndingAndRgbaImages) {
@@ -47,24 +33,19 @@ TEST(Texmgr, OneLoadPerPathTheLoaderByEndingAndRgbaImages) {
   uint32_t before = r.texmgr_ntex;
   texture *a = texmgr_get("logo.png");
   EXPECT_EQ(texmgr_get("logo.png"), a);
-  EXPECT_EQ(r.texmgr_ntex, before + 1);
   int registered = 0;
   for (int i = 0; i < FMON_MAX; i++) registered += fmon_get(i) && d.path("logo.png") == fmon_get(i)->path;
-  EXPECT_EQ(registered, 1);
+  EXPECT_TRUE(r.texmgr_ntex == before + 1 && registered == 1);
   EXPECT_NE(texmgr_get("./logo.png"), a); // another spelling is another key
   EXPECT_EQ(r.texmgr_ntex, before + 2);
-
   save_png(d.path("stone.DDS"), 3, 5, 0xC86432FF, 8); // palettised PNG; upper case goes to SDL_image
   texture *pal = texmgr_get("stone.DDS");
   EXPECT_TRUE(pal->w == 3 && pal->h == 5); // GLU rescales the chain, the record keeps the image size
-  glBindTexture(GL_TEXTURE_2D, pal->id);
-  EXPECT_EQ(texel(GL_TEXTURE_2D, 1, 1), 0xC86432FFu);
+  EXPECT_EQ(texel_of(pal, 1, 1), 0xC86432FFu);
   save_png(d.path("rgb.png"), 2, 2, 0x80402000, 24);
-  glBindTexture(GL_TEXTURE_2D, texmgr_get("rgb.png")->id);
-  EXPECT_EQ(texel(GL_TEXTURE_2D, 1, 1), 0x804020FFu); // no alpha channel: 255
   d.write("bark.dds", dxt1_red(1));
-  glBindTexture(GL_TEXTURE_2D, texmgr_get("bark.dds")->id);
-  EXPECT_EQ(texel(GL_TEXTURE_2D, 7, 3), 0xFF0000FFu); // through the DDS loader
+  // no alpha channel: 255; then through the DDS loader
+  EXPECT_TRUE(texel_of(texmgr_get("rgb.png"), 1, 1) == 0x804020FF && texel_of(texmgr_get("bark.dds"), 7, 3) == 0xFF0000FF);
 }
 
 // Each save in turn, as a maker edits while the game runs: good ones refill the same record and
@@ -72,99 +53,75 @@ TEST(Texmgr, OneLoadPerPathTheLoaderByEndingAndRgbaImages) {
 // message, and leave the texture as it was.
 TEST(Texmgr, ReloadRefillsTheRecordOrWarnsAndKeepsTheOld) {
   TempDir &d = root();
-  std::string png = d.path("sign.png"), dds = d.path("bark2.dds");
-  save_png(png, 2, 2, 0xFF0000FF);
+  save_png(d.path("sign.png"), 2, 2, 0xFF0000FF);
   d.write("bark2.dds", dxt1_red(1));
   save_png(d.path("blue.png"), 4, 8, 0x0000FFFF);
-  std::string blue = file_bytes(d.path("blue.png"));
-  DdsFile bad_magic;
-  bad_magic.magic = "XDS ";
-  DdsFile cut = bad_magic;
-  cut.magic = "DDS ", cut.fourcc = "DXT1", cut.w = 8, cut.data = std::string(8, 0); // 16 bytes needed
-  const struct {
-    const std::string *file;
-    std::string bytes; // empty: delete the file
-    const char *warning;
-    int w;        // record width afterwards
-    uint32_t px;  // texel (0, 0) afterwards
-  } saves[] = {
-      {&png, blue, nullptr, 4, 0x0000FFFF},
-      {&png, blue.substr(0, blue.size() / 2), "^warning: load_something_else#[0-9]+: IMG_Load: .*sign.png: PNG (ends before its IEND chunk|chunk .* past the end of the file).*\n$", 4, 0x0000FFFF},
-      {&png, "", "^warning: load_something_else#[0-9]+: IMG_Load: Couldn't open .*sign.png\n$", 4, 0x0000FFFF},
-      {&png, "not an image", "^warning: load_something_else#[0-9]+: IMG_Load: .+\n$", 4, 0x0000FFFF},
-      {&dds, bad_magic.bytes(), "^warning: load_dds#[0-9]+: invalid magic 'XDS'\n$", 8, 0xFF0000FF},
-      {&dds, cut.bytes(), "^warning: load_dds#[0-9]+: expression '.*' is false\n$", 8, 0xFF0000FF},
-      {&dds, "", "^warning: load_dds#[0-9]+: failed to open '.*bark2.dds'\n$", 8, 0xFF0000FF},
+  std::stringstream blue_bytes;
+  blue_bytes << std::ifstream(d.path("blue.png"), std::ios::binary).rdbuf();
+  std::string blue = blue_bytes.str();
+  DdsFile bad_magic, cut;
+  bad_magic.magic = "XDS ", cut.fourcc = "DXT1", cut.w = 8, cut.data = std::string(8, 0); // 16 bytes needed
+  // bytes: empty deletes the file; w and px: the record's width and texel (0, 0) afterwards
+  const struct { std::string name, bytes; const char *warning; int w; uint32_t px; } saves[] = {
+      {"sign.png", blue, nullptr, 4, 0x0000FFFF},
+      {"sign.png", blue.substr(0, blue.size() / 2), "load_something_else#[0-9]+: IMG_Load: .*sign.png: PNG (ends before its IEND chunk|chunk .* past the end of the file).*", 4, 0x0000FFFF},
+      {"sign.png", "", "load_something_else#[0-9]+: IMG_Load: Couldn't open .*sign.png", 4, 0x0000FFFF},
+      {"sign.png", "not an image", "load_something_else#[0-9]+: IMG_Load: .+", 4, 0x0000FFFF},
+      {"bark2.dds", bad_magic.bytes(), "load_dds#[0-9]+: invalid magic 'XDS'", 8, 0xFF0000FF},
+      {"bark2.dds", cut.bytes(), "load_dds#[0-9]+: expression '.*' is false", 8, 0xFF0000FF},
+      {"bark2.dds", "", "load_dds#[0-9]+: failed to open '.*bark2.dds'", 8, 0xFF0000FF},
   };
   texture *t = texmgr_get("sign.png"), *b = texmgr_get("bark2.dds");
   uint32_t ids[2] = {t->id, b->id};
   for (auto &s : saves) {
-    std::string name = *s.file == png ? "sign.png" : "bark2.dds";
-    SCOPED_TRACE(name + (s.warning ? s.warning : " good"));
-    remove(s.file->c_str());
-    if (!s.bytes.empty()) d.write(name, s.bytes);
+    SCOPED_TRACE(s.name + (s.warning ? s.warning : " good"));
+    remove(d.path(s.name).c_str());
+    if (!s.bytes.empty()) d.write(s.name, s.bytes);
     testing::internal::CaptureStderr();
-    texmgr_reload(s.file->c_str(), nullptr);
+    texmgr_reload(d.path(s.name).c_str(), nullptr);
     std::string err = testing::internal::GetCapturedStderr();
-    if (s.warning) EXPECT_TRUE(std::regex_match(err, std::regex(s.warning))) << err;
-    else EXPECT_EQ(err, "");
-    texture *r = texmgr_get(name.c_str());
-    EXPECT_TRUE(r == (*s.file == png ? t : b) && t->id == ids[0] && b->id == ids[1]);
-    EXPECT_EQ(r->w, s.w);
-    glBindTexture(GL_TEXTURE_2D, r->id);
-    EXPECT_EQ(texel(GL_TEXTURE_2D, 0, 0), s.px);
+    EXPECT_TRUE(s.warning ? std::regex_match(err, std::regex(std::string("^warning: ") + s.warning + "\n$")) : err.empty()) << err;
+    texture *r = texmgr_get(s.name.c_str());
+    EXPECT_TRUE(r == (s.name == "sign.png" ? t : b) && t->id == ids[0] && b->id == ids[1]);
+    EXPECT_TRUE(r->w == s.w && texel_of(r, 0, 0) == s.px);
   }
 }
 
-// The stored levels end up decoded (plain RGBA samples faster), each as the driver decodes it.
-TEST(DdsUpload, LevelsAsStoredDecodedAndAShortChainStillSamples) {
+// The stored levels end up decoded (plain RGBA samples faster), each as the driver decodes it;
+// a count of 0 is one level; a short chain still samples; oversize is refused.
+TEST(DdsUpload, LevelsAsStoredDecodedShortChainsAndOversize) {
   TempDir d;
-  std::string red = dxt1_red(4);
+  std::string red = dxt1_red(4), zero = dxt1_red(1);
   // level 1 (4 x 2, one block): colour 0 white, colour 1 black, index 2 = 2/3 white + 1/3 black
   red.replace(128 + 16, 8, std::string("\xFF\xFF\0\0\xAA\xAA\xAA\xAA", 8));
-  d.write("red.dds", red);
-  d.write("one.dds", dxt1_red(1));
-  texture *t = load_dds(d.path("red.dds").c_str());
-  glBindTexture(GL_TEXTURE_2D, t->id);
-  const int w[] = {8, 4, 2, 1}, h[] = {4, 2, 1, 1};
-  for (int l = 0; l < 4; l++) {
-    EXPECT_EQ(level_param(l, GL_TEXTURE_WIDTH), w[l]) << l;
-    EXPECT_EQ(level_param(l, GL_TEXTURE_HEIGHT), h[l]) << l;
-    EXPECT_EQ(level_param(l, GL_TEXTURE_INTERNAL_FORMAT), GL_RGBA8) << l;
-  }
-  EXPECT_EQ(texel(GL_TEXTURE_2D, 5, 3), 0xFF0000FFu);
-  std::vector<uint8_t> l1(4 * 2 * 4);
-  glGetTexImage(GL_TEXTURE_2D, 1, GL_RGBA, GL_UNSIGNED_BYTE, l1.data());
+  zero[28] = 0; // mip map count 0, with its flag set
+  texture *t = load_dds(d.write("red.dds", red).c_str());
+  EXPECT_EQ(texel_of(t, 5, 3), 0xFF0000FFu);
+  for (int l = 0; l < 4; l++)
+    EXPECT_TRUE(level_param(l, GL_TEXTURE_WIDTH) == 8 >> l && level_param(l, GL_TEXTURE_HEIGHT) == std::max(4 >> l, 1) &&
+                level_param(l, GL_TEXTURE_INTERNAL_FORMAT) == GL_RGBA8) << l;
+  uint8_t l1[4 * 2 * 4];
+  glGetTexImage(GL_TEXTURE_2D, 1, GL_RGBA, GL_UNSIGNED_BYTE, l1);
   EXPECT_TRUE(l1[0] == 170 && l1[1] == 170 && l1[2] == 170 && l1[3] == 255) << (int)l1[0];
-
+  EXPECT_TRUE(texel_of(load_dds(d.write("zero.dds", zero).c_str()), 5, 3) == 0xFF0000FF && level_param(0, GL_TEXTURE_WIDTH) == 8);
   // one stored level drawn minified: the mipmap filter must not meet an incomplete texture
   GlTarget target(8);
   glEnable(GL_TEXTURE_2D);
-  glBindTexture(GL_TEXTURE_2D, load_dds(d.path("one.dds").c_str())->id);
+  glBindTexture(GL_TEXTURE_2D, load_dds(d.write("one.dds", dxt1_red(1)).c_str())->id);
   glBegin(GL_QUADS); // 2 x 2 pixels in the middle
   const float corners[4][2] = {{0, 0}, {1, 0}, {1, 1}, {0, 1}};
   for (const float *c : corners) glTexCoord2f(c[0], c[1]), glVertex3f(c[0] * 0.1f - 0.05f, c[1] * 0.1f - 0.05f, -0.2f);
   glEnd();
   glDisable(GL_TEXTURE_2D);
   EXPECT_EQ(target.pixel(4, 4), 0xFF0000FFu);
-}
-
-TEST(DdsUpload, CountZeroIsOneLevelAndOversizeIsRefused) {
-  TempDir d;
-  std::string zero = dxt1_red(1);
-  zero[28] = 0; // mip map count 0, with its flag set
-  d.write("zero.dds", zero);
-  glBindTexture(GL_TEXTURE_2D, load_dds(d.path("zero.dds").c_str())->id);
-  EXPECT_EQ(level_param(0, GL_TEXTURE_WIDTH), 8);
-  EXPECT_EQ(texel(GL_TEXTURE_2D, 5, 3), 0xFF0000FFu);
   // wider than the driver takes: said at once instead of an empty texture
   GLint max = 0;
   glGetIntegerv(GL_MAX_TEXTURE_SIZE, &max);
   DdsFile wide;
   wide.fourcc = "DXT1", wide.w = (uint32_t)max * 2, wide.data = std::string((size_t)max * 4, '\0');
-  d.write("wide.dds", wide.bytes());
+  std::string path = d.write("wide.dds", wide.bytes());
   ufault f;
-  EXPECT_FALSE(utry([&] { load_dds(d.path("wide.dds").c_str()); }, &f, true));
-  EXPECT_EQ(std::string(f.msg), ufmt("%dx4 is larger than the %d pixels per side this OpenGL takes", max * 2, max));
-  EXPECT_STREQ(f.func, "load_dds");
+  EXPECT_FALSE(utry([&] { load_dds(path.c_str()); }, &f, true));
+  EXPECT_TRUE(std::string(f.msg) == ufmt("%dx4 is larger than the %d pixels per side this OpenGL takes", max * 2, max) &&
+              std::string(f.func) == "load_dds") << f.func << ": " << f.msg;
 }

@@ -1,25 +1,16 @@
-// The loop's step count, the timer queue, the camera's clamps, the sticks and the jump.
+// The loop's step count, the timer queue, the camera's clamps, keys, the sticks and the jump.
 #include "app/app.h"
 #include "app/timer.h"
-#include "core/params.h"
-#include <gtest/gtest.h>
-#include <SDL.h>
-#include <cmath>
-#include <string>
+#include "tests/unit/testutil.h"
 
 TEST(Loop, StepsCatchUpWithTheClock) {
   uint32_t sim = 1000;
-  EXPECT_EQ(loop_steps(&sim, 1000), 0u); // not behind: no step
-  EXPECT_EQ(loop_steps(&sim, 1100), 4u); // 100 ms behind: ceil(100 / 33)
-  EXPECT_EQ(sim, 1132u);
-  EXPECT_EQ(loop_steps(&sim, 1132), 0u);
-  EXPECT_EQ(loop_steps(&sim, 1133), 1u); // one millisecond behind runs a whole step
-  EXPECT_EQ(sim, 1165u);
-  // frames of 10 ms: a step only every third or fourth frame
-  int steps = 0;
+  // not behind: no step; 100 ms behind: ceil(100 / 33); one millisecond behind runs a whole step
+  EXPECT_TRUE(loop_steps(&sim, 1000) == 0 && loop_steps(&sim, 1100) == 4 && sim == 1132);
+  EXPECT_TRUE(loop_steps(&sim, 1132) == 0 && loop_steps(&sim, 1133) == 1 && sim == 1165);
+  int steps = 0; // frames of 10 ms: a step only every third or fourth frame
   for (uint32_t now = 1175; now < 1175 + 330; now += 10) steps += (int)loop_steps(&sim, now);
-  EXPECT_GE(steps, 9);
-  EXPECT_LE(steps, 11);
+  EXPECT_TRUE(steps >= 9 && steps <= 11) << steps;
 }
 
 static std::string fired;
@@ -30,93 +21,74 @@ static void add_more(void *) {
 }
 
 TEST(Timer, OrderDelayZeroAndCallbacksThatAdd) {
-  timer_init();
-  fired.clear();
-  timer_add_at(100, 50, mark, (void *)"b");
-  timer_add_at(100, 0, mark, (void *)"a");
-  timer_add_at(100, 50, mark, (void *)"c");
+  timer_init(), fired.clear();
+  timer_add_at(100, 50, mark, (void *)"b"), timer_add_at(100, 0, mark, (void *)"a"), timer_add_at(100, 50, mark, (void *)"c");
   timer_add_at(100, 10, add_more, nullptr);
-  timer_poll_at(99 + 1); // delay 0 fires at the next poll
-  EXPECT_EQ(fired, "a");
-  timer_poll_at(149);
-  EXPECT_EQ(fired, "amn"); // an entry added by a callback is seen in the same walk
-  timer_poll_at(150);
-  EXPECT_EQ(fired, "amnbc"); // same due tick: order of addition
+  const struct { uint32_t now; const char *fired; } polls[] = {
+      {100, "a"},      // delay 0 fires at the next poll
+      {149, "amn"},    // an entry added by a callback is seen in the same walk
+      {150, "amnbc"}}; // same due tick: order of addition
+  for (auto &p : polls) {
+    timer_poll_at(p.now);
+    EXPECT_EQ(fired, p.fired) << p.now;
+  }
   EXPECT_EQ(timer_count(), 0u);
 }
 
-TEST(Camera, VectorsAndPitchClamp) {
+TEST(Camera, VectorsPitchClampAndTheTerrainSquare) {
   camera c = {};
   cam_update_vectors(&c);
-  EXPECT_NEAR(c.dir[2], -1, 1e-6f);
-  EXPECT_NEAR(c.right[0], 1, 1e-6f);
-  EXPECT_NEAR(c.up[1], 1, 1e-6f);
-  c.yaw = 90;
-  cam_update_vectors(&c);
+  EXPECT_TRUE(c.dir[2] == -1 && c.right[0] == 1 && c.up[1] == 1);
+  c.yaw = 90, cam_update_vectors(&c);
   EXPECT_NEAR(c.dir[0], 1, 1e-6f);
   cam_add_pitch(&c, 90); // 900 pixels of downward motion
   EXPECT_EQ(c.pitch, 45);
-  float len = sqrtf(c.dir[0] * c.dir[0] + c.dir[1] * c.dir[1] + c.dir[2] * c.dir[2]);
-  EXPECT_NEAR(len, 1, 1e-6f);
+  EXPECT_NEAR(c.dir[0] * c.dir[0] + c.dir[1] * c.dir[1] + c.dir[2] * c.dir[2], 1, 1e-6f);
   EXPECT_LT(c.dir[1], 0); // positive pitch looks down
   cam_add_pitch(&c, -200);
   EXPECT_EQ(c.pitch, -45);
-}
-
-TEST(Camera, WalkingStaysInsideTheTerrainSquare) {
+  // walking stays inside the terrain square, at eye height plus a little bob
   g_cam = camera{};
   g_cam.pos[2] = -199;
   cam_update_vectors(&g_cam);
-  g_in_forward = 1;
-  g_fwd_smooth = 1;
+  g_in_forward = g_fwd_smooth = 1;
   for (int i = 0; i < 100; i++) cam_move();
   EXPECT_FLOAT_EQ(g_cam.pos[2], -f_tn_sz / 2);
-  EXPECT_NEAR(g_cam.pos[1], 1.75f, 0.02f); // eye height plus a little bob
-  g_in_forward = 0;
-  g_fwd_smooth = 0;
+  EXPECT_NEAR(g_cam.pos[1], 1.75f, 0.02f);
+  g_in_forward = g_fwd_smooth = 0;
   g_cam = camera{};
 }
 
 TEST(Input, StickDeadZoneIsStrictAndUnscaled) {
-  EXPECT_EQ(stick_value(0), 0);
-  int16_t at = (int16_t)(0.24 * 32767); // 7864: just inside the dead zone
-  EXPECT_EQ(stick_value(at), 0);
+  EXPECT_TRUE(stick_value(0) == 0 && stick_value((int16_t)(0.24 * 32767)) == 0 && stick_value(-7864) == 0); // 7864: just inside
   EXPECT_NEAR(stick_value(7868), 7868 / 32767.0f, 1e-7f); // 0.2401 passes as it is
   EXPECT_NEAR(stick_value(-32767), -1, 1e-7f);
-  EXPECT_EQ(stick_value(-7864), 0);
 }
 
-TEST(Input, FreeFlightKeyRestoresTheWalkingSpeed) {
+TEST(Input, KeysAndTheFreeFlightKeyRestoresTheWalkingSpeed) {
   float speed = f_walk_speed;
   handle_key(SDLK_9, 0);
-  EXPECT_EQ(b_camera_clamp_y, 0);
-  EXPECT_FLOAT_EQ(f_walk_speed, 50);
+  EXPECT_TRUE(b_camera_clamp_y == 0 && f_walk_speed == 50);
   handle_key(SDLK_9, 0);
-  EXPECT_EQ(b_camera_clamp_y, 1);
-  EXPECT_FLOAT_EQ(f_walk_speed, speed);
+  EXPECT_TRUE(b_camera_clamp_y == 1 && f_walk_speed == speed);
   // a world that stands still (speed 0) stands still again after a flight
   f_walk_speed = 0;
-  handle_key(SDLK_9, 0);
-  handle_key(SDLK_9, 0);
+  handle_key(SDLK_9, 0), handle_key(SDLK_9, 0);
   EXPECT_EQ(f_walk_speed, 0);
   // flight configured in the file: no speed was ever saved, the configured one stays
   f_walk_speed = speed;
-  b_camera_clamp_y = 0;
-  g_walk_speed_saved = 0;
+  b_camera_clamp_y = g_walk_speed_saved = 0;
   handle_key(SDLK_9, 0);
   EXPECT_FLOAT_EQ(f_walk_speed, speed);
   b_camera_clamp_y = 1;
   handle_key(SDLK_p, 0);
-  EXPECT_EQ(g_screenshot_request, 1);
-  g_screenshot_request = 0;
   g_mouse_captured = 1;
   handle_key(SDLK_q, 0); // Q alone does nothing
-  EXPECT_EQ(g_mouse_captured, 1);
+  EXPECT_TRUE(g_screenshot_request == 1 && g_mouse_captured == 1);
   handle_key(SDLK_q, KMOD_LALT); // Alt as the key event carried it, even if released since
-  EXPECT_EQ(g_mouse_captured, 0);
   handle_key(SDLK_ESCAPE, 0);
-  EXPECT_EQ(g_quit, 1);
-  g_quit = 0;
+  EXPECT_TRUE(g_mouse_captured == 0 && g_quit == 1);
+  g_quit = g_screenshot_request = 0;
 }
 
 TEST(Jump, ArcPeaksAfter12StepsAndLandsIn24) {
@@ -129,13 +101,10 @@ TEST(Jump, ArcPeaksAfter12StepsAndLandsIn24) {
     if (g_jump_offset > peak) peak = g_jump_offset, peak_step = step;
     if (g_jump_offset == 0) land_step = step;
   }
-  EXPECT_EQ(peak_step, 12);
+  EXPECT_TRUE(peak_step == 12 && land_step == 24 && g_jump_velocity == 0);
   EXPECT_NEAR(peak, 1.53f, 0.01f);
-  EXPECT_EQ(land_step, 24);
-  EXPECT_EQ(g_jump_velocity, 0);
   jump_step(); // standing: velocity alternates between 0 and -1/45, the offset stays 0
-  EXPECT_EQ(g_jump_offset, 0);
-  EXPECT_FLOAT_EQ(g_jump_velocity, -0.022222223f);
+  EXPECT_TRUE(g_jump_offset == 0 && g_jump_velocity == -1 / 45.0f);
   jump_step();
   EXPECT_EQ(g_jump_velocity, 0);
 }
@@ -148,8 +117,7 @@ TEST(Input, ControllerLineCarriesTheStartUpName) {
   testing::internal::CaptureStdout();
   open_controller();
   std::string out = testing::internal::GetCapturedStdout();
-  EXPECT_EQ(out.rfind("init: Gamecontroller '", 0), 0u) << out;
-  EXPECT_NE(out.find("' attached.\n"), std::string::npos) << out;
+  EXPECT_TRUE(out.rfind("init: Gamecontroller '", 0) == 0 && out.find("' attached.\n") != std::string::npos) << out;
   ASSERT_NE(g_controller, nullptr);
   SDL_GameControllerClose(g_controller);
   g_controller = nullptr;

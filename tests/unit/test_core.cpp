@@ -1,112 +1,80 @@
-// Foundation: reports, allocation, formatting, paths, files, the file monitor and the generator.
-#include "core/file.h"
+// Foundation: reports, allocation, formatting, paths, files, the file monitor, the generator,
+// the growable array and string map, and readers that unwind without leaving files open.
+#include "core/cfg.h"
 #include "core/fmon.h"
-#include "core/util.h"
+#include "core/strmap.h"
+#include "render/dds.h"
 #include "tests/unit/testutil.h"
-#include <gtest/gtest.h>
-#include <string>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
-TEST(Format, UfmtCutsAt2047Characters) {
+TEST(Format, CutsAndTerminates) {
   std::string big(3000, 'x');
-  const char *s = ufmt("%s", big.c_str());
-  EXPECT_EQ(strlen(s), 2047u);
-  EXPECT_STREQ(ufmt("%s/%s", "data", "brushes"), "data/brushes");
-}
-
-TEST(Format, UsnprintfAlwaysTerminates) {
+  EXPECT_TRUE(strlen(ufmt("%s", big.c_str())) == 2047 && std::string(ufmt("%s/%s", "data", "brushes")) == "data/brushes");
   char buf[16];
   memset(buf, 'z', sizeof buf);
   usnprintf(buf, sizeof buf, "%s", "abcdefghijklmnopqrst");
   EXPECT_STREQ(buf, "abcdefghijklmno");
 }
 
-TEST(Report, FormsWriteExactLines) {
-  testing::internal::CaptureStderr();
-  uwarn_at("somefunc", 42, "careful %d", 7);
-  EXPECT_EQ(testing::internal::GetCapturedStderr(), "warning: somefunc#42: careful 7\n");
-  testing::internal::CaptureStdout();
-  uinfo_at("init", "using SDL %d.%d.%d", 2, 26, 5);
-  EXPECT_EQ(testing::internal::GetCapturedStdout(), "init: using SDL 2.26.5\n");
-}
-
 // Inside utry an error is a warning with the same line, and the scope unwinds; nested scopes
 // and a quiet scope behave alike; outside any scope errors are fatal again.
-TEST(Report, RecoverableScopeTurnsErrorsIntoWarnings) {
+TEST(Report, ExactLinesAndTheRecoverableScope) {
+  testing::internal::CaptureStderr();
+  testing::internal::CaptureStdout();
+  uwarn_at("somefunc", 42, "careful %d", 7);
+  uinfo_at("init", "using SDL %d.%d.%d", 2, 26, 5);
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "init: using SDL 2.26.5\n");
   ufault f;
   int after = 0;
-  testing::internal::CaptureStderr();
   bool ok = utry([&] { uerror_at("cfg_read", 12, "#%u: missing value", 3u); after = 1; }, &f);
-  EXPECT_EQ(testing::internal::GetCapturedStderr(), "warning: cfg_read#12: #3: missing value\n");
-  EXPECT_FALSE(ok);
-  EXPECT_EQ(after, 0);
-  EXPECT_STREQ(f.func, "cfg_read");
-  EXPECT_EQ(f.line, 12u);
-  EXPECT_STREQ(f.msg, "#3: missing value");
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "warning: somefunc#42: careful 7\nwarning: cfg_read#12: #3: missing value\n");
+  EXPECT_TRUE(!ok && after == 0 && std::string(f.func) == "cfg_read" && f.line == 12 && std::string(f.msg) == "#3: missing value");
   testing::internal::CaptureStderr();
   testing::internal::CaptureStdout();
   bool inner = true;
   EXPECT_TRUE(utry([&] { inner = utry([] { uinfo("x"); uwarn("y"); uerror("z"); }); }, nullptr, true));
   EXPECT_FALSE(inner);
-  EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
-  EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
-  EXPECT_FALSE(uin_try());
-  EXPECT_TRUE(utry([] {}));
-}
-
-TEST(ReportDeath, ErrorAndCheckEndWithStatus1) {
-  EXPECT_EXIT(uerror_at("cfg_read", 9, "#%u: missing value", 3u), testing::ExitedWithCode(1),
-              "^error: cfg_read#9: #3: missing value\n$");
+  EXPECT_EQ(testing::internal::GetCapturedStderr() + testing::internal::GetCapturedStdout(), "");
+  EXPECT_TRUE(!uin_try() && utry([] {}));
   int x = 3;
-  EXPECT_EXIT(ucheck(x == 4), testing::ExitedWithCode(1), "expression 'x == 4' is false\n$");
-  // an over-long message still ends the program with its full line on standard error
-  std::string big(6000, 'm');
-  EXPECT_EXIT(uerror_at("f", 1, "%s", big.c_str()), testing::ExitedWithCode(1), "m{6000}\n$");
-}
-
-// (a checked build writes its allocator's warning first)
-TEST(ReportDeath, AllocatorsReportUnderTheirOwnNames) {
-  EXPECT_EXIT(umalloc(SIZE_MAX / 2), testing::ExitedWithCode(1),
-              "(^|\n)error: umalloc#[0-9]+: failed to allocate [0-9]+ bytes\n$");
-  EXPECT_EXIT(ucalloc(SIZE_MAX / 8, 4), testing::ExitedWithCode(1),
-              "(^|\n)error: ucalloc#[0-9]+: failed to allocate memory: nmemb [0-9]+, sz: 4\n$");
-  EXPECT_EXIT(urealloc(nullptr, SIZE_MAX / 2), testing::ExitedWithCode(1),
-              "(^|\n)error: urealloc#[0-9]+: failed to reallocate [0-9]+ bytes\n$");
+  const std::pair<std::function<void()>, std::string> deaths[] = {
+      {[] { uerror_at("cfg_read", 9, "#%u: missing value", 3u); }, "^error: cfg_read#9: #3: missing value\n$"},
+      {[&] { ucheck(x == 4); }, "expression 'x == 4' is false\n$"},
+      // an over-long message still ends the program with its full line on standard error
+      {[] { uerror_at("f", 1, "%s", std::string(6000, 'm').c_str()); }, "m{6000}\n$"},
+      // (a checked build writes its allocator's warning first)
+      {[] { umalloc(SIZE_MAX / 2); }, "(^|\n)error: umalloc#[0-9]+: failed to allocate [0-9]+ bytes\n$"},
+      {[] { ucalloc(SIZE_MAX / 8, 4); }, "(^|\n)error: ucalloc#[0-9]+: failed to allocate memory: nmemb [0-9]+, sz: 4\n$"},
+      {[] { urealloc(nullptr, SIZE_MAX / 2); }, "(^|\n)error: urealloc#[0-9]+: failed to reallocate [0-9]+ bytes\n$"},
+  };
+  for (auto &d : deaths) EXPECT_EXIT(d.first(), testing::ExitedWithCode(1), d.second);
   void *p = urealloc(nullptr, 16); // a null pointer is an allocation
   ASSERT_NE(p, nullptr);
   free(p);
 }
 
-TEST(Paths, RootAndMakepath) {
+TEST(Paths, RootMakepathAndFiles) {
   usetroot("data");
-  char out[16];
+  char out[16], p[64];
   umakepath(out, sizeof out, "0123456789"); // 4 + 1 + 10 characters and the NUL fill 16 bytes
   EXPECT_STREQ(out, "data/0123456789");
-  EXPECT_EXIT(umakepath(out, sizeof out, "0123456789a"), testing::ExitedWithCode(1),
-              "^error: umakepath#[0-9]+: path too long for 0123456789a\n$");
   usetroot("data/");
-  char p[64];
   umakepath(p, sizeof p, "brushes");
   EXPECT_STREQ(p, "data//brushes");
-  std::string r255(255, 'r'), r256(256, 'r');
-  usetroot(r255.c_str());
+  usetroot(std::string(255, 'r').c_str());
   EXPECT_EQ(strlen(g_root), 255u);
-  EXPECT_EXIT(usetroot(r256.c_str()), testing::ExitedWithCode(1), "^error: usetroot#[0-9]+: path too long\n$");
   usetroot("data");
-}
-
-TEST(Files, ReadSizeAndModTime) {
   TempDir d;
-  std::string empty = d.write("empty", "");
   size_t n = 99;
-  char *b = ureadf(empty.c_str(), &n);
-  EXPECT_EQ(n, 0u);
-  EXPECT_EQ(b[0], 0);
+  char *b = ureadf(d.write("empty", "").c_str(), &n);
+  EXPECT_TRUE(n == 0 && b[0] == 0);
   free(b);
-  std::string ten = d.write("ten", "0123456789");
+  std::string ten = d.write("ten", "0123456789"), big = d.write("big", "");
   FILE *fp = fopen(ten.c_str(), "r");
   fseek(fp, 4, SEEK_SET);
-  EXPECT_EQ(fsz(fp), 10);
-  EXPECT_EQ(ftell(fp), 4);
+  EXPECT_TRUE(fsz(fp) == 10 && ftell(fp) == 4);
   fclose(fp);
   EXPECT_GT(ufmodtime(ten.c_str()), 0);
   testing::internal::CaptureStderr();
@@ -114,31 +82,15 @@ TEST(Files, ReadSizeAndModTime) {
   std::string err = testing::internal::GetCapturedStderr();
   EXPECT_EQ(err.rfind("warning: ufmodtime#", 0), 0u);
   EXPECT_NE(err.find("_stat(\"" + d.path("missing") + "\"): No such file or directory (2)\n"), std::string::npos);
-  EXPECT_EXIT(ureadf(d.path("missing").c_str(), &n), testing::ExitedWithCode(1),
-              "^error: ureadf#[0-9]+: failed to open .*missing\n$");
-  EXPECT_EXIT(ufopen("/nonexistent/x", "r"), testing::ExitedWithCode(1),
-              "^error: ufopen#[0-9]+: failed to open /nonexistent/x\n$");
   // a size the signed 32-bit result cannot hold (a sparse file: no disk space used)
-  std::string big = d.write("big", "");
   ASSERT_EQ(truncate(big.c_str(), 2147483649LL), 0);
-  EXPECT_EXIT(ureadf(big.c_str(), &n), testing::ExitedWithCode(1), "^error: fsz#[0-9]+: file too large \\(2147483649 bytes\\)\n$");
-}
-
-static void noop(const char *, void *) {}
-
-TEST(FileMonitor, SlotsFillUpwardAndOverflowIsFatal) {
-  TempDir d;
-  std::string f = d.write("f", "x");
-  fmon_init();
-  for (int i = 0; i < FMON_MAX; i++) ASSERT_EQ(fmon_register(f.c_str(), noop, nullptr), i);
-  EXPECT_EQ(fmon_get(1023)->mtime, ufmodtime(f.c_str()));
-  EXPECT_EXIT(fmon_register(f.c_str(), noop, nullptr), testing::ExitedWithCode(1),
-              "^error: fmon_register#[0-9]+: ftab overflow \\(1024\\)\n$");
-  fmon_init();
-  testing::internal::CaptureStderr();
-  EXPECT_EQ(fmon_register(d.path("nope").c_str(), noop, nullptr), 0); // a missing file still registers
-  EXPECT_NE(testing::internal::GetCapturedStderr().find("_stat("), std::string::npos);
-  EXPECT_EQ(fmon_get(0)->mtime, -1);
+  const std::pair<std::function<void()>, std::string> deaths[] = {
+      {[&] { umakepath(out, sizeof out, "0123456789a"); }, "umakepath#[0-9]+: path too long for 0123456789a"},
+      {[] { usetroot(std::string(256, 'r').c_str()); }, "usetroot#[0-9]+: path too long"},
+      {[&] { ureadf(d.path("missing").c_str(), &n); }, "ureadf#[0-9]+: failed to open .*missing"},
+      {[] { ufopen("/nonexistent/x", "r"); }, "ufopen#[0-9]+: failed to open /nonexistent/x"},
+      {[&] { ureadf(big.c_str(), &n); }, "fsz#[0-9]+: file too large \\(2147483649 bytes\\)"}};
+  for (auto &c : deaths) EXPECT_EXIT(c.first(), testing::ExitedWithCode(1), "^error: " + c.second + "\n$");
 }
 
 static int polled;
@@ -148,34 +100,35 @@ static void count_poll(const char *, void *arg) {
 }
 static const unsigned broken_line = __LINE__ - 2;
 
-// A change is acted on once the file has held still across one poll; a failing reload warns once,
-// does not end the program, and is not retried until the file changes again.
-TEST(FileMonitor, ActsOnceAChangeHoldsStillAndSurvivesFailingReloads) {
+// Slots fill upward (a missing file registers too); a change is acted on once the file has held
+// still across one poll; a failing reload warns once, does not end the program, and is not
+// retried until the file changes again.
+TEST(FileMonitor, SlotsAndChangesThatHoldStillAndFailingReloads) {
   TempDir d;
   std::string f = d.write("shader.fs", "a"), g = d.write("tree.pg", "b");
   fmon_init();
-  fmon_register(f.c_str(), count_poll, nullptr);
-  fmon_register(g.c_str(), count_poll, (void *)"tree");
-  auto touch = [](const std::string &p, const char *text, int when) {
-    FILE *fp = fopen(p.c_str(), "w");
-    fputs(text, fp);
-    fclose(fp);
+  for (int i = 0; i < FMON_MAX; i++) ASSERT_EQ(fmon_register(f.c_str(), count_poll, nullptr), i);
+  EXPECT_EQ(fmon_get(1023)->mtime, ufmodtime(f.c_str()));
+  EXPECT_EXIT(fmon_register(f.c_str(), count_poll, nullptr), testing::ExitedWithCode(1),
+              "^error: fmon_register#[0-9]+: ftab overflow \\(1024\\)\n$");
+  fmon_init();
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(fmon_register(d.path("nope").c_str(), count_poll, nullptr), 0);
+  EXPECT_NE(testing::internal::GetCapturedStderr().find("_stat("), std::string::npos);
+  EXPECT_EQ(fmon_get(0)->mtime, -1);
+  fmon_init();
+  fmon_register(f.c_str(), count_poll, nullptr), fmon_register(g.c_str(), count_poll, (void *)"tree");
+  auto touch = [&d](const std::string &p, const char *text, int when) {
+    d.write(p.substr(d.dir.size() + 1), text);
     struct timespec ts[2] = {{0, UTIME_OMIT}, {time(nullptr) + when, 0}};
     utimensat(AT_FDCWD, p.c_str(), ts, 0);
   };
-  const struct {
-    const char *step;
-    int touch_f, touch_g; // 0: leave; >0: rewrite, time this many seconds ahead; -1: f grows
-    int calls;            // callbacks made by the poll after the step
-  } steps[] = {
-      {"nothing changed", 0, 0, 0},
-      {"both changed: wait until they hold still", 5, 5, 0},
-      {"f still being written; g held still and fails", -1, 0, 1},
-      {"f held still", 0, 0, 1},
-      {"a failed reload is not retried", 0, 0, 0},
-      {"the next save of g", 0, 9, 0},
-      {"is picked up (and fails again)", 0, 0, 1},
-  };
+  // touch: 0 leave, > 0 rewrite with a time this many seconds ahead, -1 f grows; calls: callbacks
+  // made by the poll after the step
+  const struct { const char *step; int touch_f, touch_g, calls; } steps[] = {
+      {"nothing changed", 0, 0, 0}, {"both changed: wait until they hold still", 5, 5, 0},
+      {"f still being written; g held still and fails", -1, 0, 1}, {"f held still", 0, 0, 1},
+      {"a failed reload is not retried", 0, 0, 0}, {"the next save of g", 0, 9, 0}, {"is picked up (and fails again)", 0, 0, 1}};
   testing::internal::CaptureStdout();
   testing::internal::CaptureStderr();
   for (auto &s : steps) {
@@ -203,12 +156,60 @@ TEST(Random, RangeAndRepeatability) {
   int a[64], lo = 32767, hi = 0;
   for (int &x : a) x = urand();
   usrand(7);
-  for (int x : a) EXPECT_EQ(urand(), x);
-  for (int i = 0; i < 200000; i++) {
-    int x = urand();
-    lo = std::min(lo, x);
-    hi = std::max(hi, x);
+  for (int x : a) ASSERT_EQ(urand(), x);
+  for (int i = 0, x; i < 200000; i++) x = urand(), lo = std::min(lo, x), hi = std::max(hi, x);
+  EXPECT_TRUE(lo == 0 && hi == URAND_MAX);
+}
+
+TEST(Array, GrowthRuleKeepsCapacityAboveUse) {
+  uarray<float> a;
+  std::vector<uint32_t> caps;
+  for (int i = 0; i < 41; i++) ua_push(a, (float)i), caps.push_back(a.capacity);
+  // first append: room for 10; count 9 still fits strictly; the tenth append doubles
+  EXPECT_TRUE(caps[0] == 40 && caps[8] == 40 && caps[9] == 80 && caps[19] == 160 && caps[39] == 320);
+  for (uint32_t i = 0; i < a.count; i++) ASSERT_EQ(a[i], (float)i);
+  ua_free(a);
+  EXPECT_EQ(a.capacity, 0u);
+  struct big { char b[100]; };
+  uarray<big> g; // element size need not divide anything: the rule is in bytes
+  ua_grow(g);
+  EXPECT_EQ(g.capacity, 1000u);
+  ua_free(g);
+}
+
+TEST(StrMap, SignedByteHashReplaceCaseAndWalkOrder) {
+  // 0xE9 counts as -23: h = -23 * 31 + 'x'
+  EXPECT_TRUE(sm_hash("") == 0 && sm_hash("ab") == ((97u * 31 + 98) & 0xFFF));
+  EXPECT_EQ(sm_hash("\xE9x"), (uint32_t)(-23 * 31 + 'x') & 0xFFF);
+  strmap *m = sm_create();
+  EXPECT_EQ(sm_get(m, "logo.png"), 0u);
+  // "Aa" and "BB" collide (65*31+97 == 66*31+66); "b" lands in bucket 98, before them
+  const std::pair<const char *, uint32_t> sets[] = {{"BB", 1}, {"Key", 5}, {"key", 2}, {"key", 3}, {"Aa", 2}, {"caf\xE9", 4}, {"b", 3}};
+  for (auto &s : sets) sm_set(m, s.first, s.second);
+  EXPECT_TRUE(sm_get(m, "Key") == 5 && sm_get(m, "key") == 3 && sm_get(m, "caf\xE9") == 4);
+  std::vector<std::string> keys;
+  sm_walk_begin(m);
+  while (sm_entry *e = sm_walk_next(m)) keys.push_back(e->key);
+  auto at = [&](const char *k) { return std::find(keys.begin(), keys.end(), k) - keys.begin(); };
+  EXPECT_TRUE(keys.size() == 6 && at("b") < at("BB") && at("BB") < at("Aa")) << keys.size(); // "key" replaced, not added
+  sm_destroy(m);
+}
+
+struct Recover : WorldRoot {};
+
+TEST_F(Recover, ReadersLeaveNoFileOpenWhenAFailureUnwinds) {
+  auto lowest_free_fd = [] {
+    int fd = dup(0);
+    return close(fd), fd;
+  };
+  dir.write("index", "object o\nscale\n\n");
+  dir.write("brushes", "brush 00ff00\nnot_an_object\n");
+  std::string cfg = dir.write("bad.cfg", "ok 1\nname\n"), dds = dir.write("bad.dds", "DDS \x7c");
+  const std::function<void()> reads[] = {
+      [&] { cfg_read(cfg.c_str()); }, [&] { load_dds(dds.c_str()); }, [] { parse_index(); }, [] { brush_read_file(); }};
+  int before = lowest_free_fd(), n = 0;
+  for (auto &read : reads) {
+    EXPECT_FALSE(utry(read, nullptr, true)) << n;
+    EXPECT_EQ(lowest_free_fd(), before) << "reader " << n++ << " left its file open";
   }
-  EXPECT_EQ(lo, 0);
-  EXPECT_EQ(hi, URAND_MAX);
 }

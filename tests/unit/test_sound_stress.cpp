@@ -1,21 +1,16 @@
 // Sound events under two threads: the channel-finished notification fired from a second thread
 // while the main thread starts, places and polls events. Also built with ThreadSanitizer.
 #include "app/timer.h"
-#include "core/file.h"
-#include "core/util.h"
 #include "sound/sound.h"
 #include "tests/unit/testutil.h"
-#include <gtest/gtest.h>
 #include <atomic>
 #include <set>
 #include <thread>
 
 namespace {
-
 // A mixer stand-in that behaves like the real one across threads: a channel is busy from its
 // play until the audio thread has sent the notification and released it.
 std::atomic<bool> busy[SND_NCHANNELS];
-
 int stress_play(const char *, int, float) {
   for (int c = 0; c < SND_NCHANNELS; c++) {
     bool free_channel = false;
@@ -23,28 +18,23 @@ int stress_play(const char *, int, float) {
   }
   return -1; // all busy: refused
 }
-void stress_place(int, int16_t, uint8_t) {}
-const snd_test_mixer stress_mixer = {stress_play, stress_place};
+const snd_test_mixer stress_mixer = {stress_play, [](int, int16_t, uint8_t) {}};
 
 TEST(SoundStress, NotificationsFromAnotherThread) {
   setenv("SDL_AUDIODRIVER", "dummy", 1);
   TempDir dir;
   usetroot(dir.dir.c_str());
-  std::string now = dir.write("n.def", "sound1 a.wav\nsound2 b.wav\ncutoff 10\n");
-  std::string later = dir.write("l.def", "sound1 a.wav\ndelay 0.001 0.004\n");
+  std::string now = dir.write("n.def", "sound1 a.wav\nsound2 b.wav\ncutoff 10\n"), later = dir.write("l.def", "sound1 a.wav\ndelay 0.001 0.004\n");
   testing::internal::CaptureStdout();
   snd_events_init();
   testing::internal::GetCapturedStdout();
   snd_events_use_mixer(&stress_mixer);
   timer_init();
-  snd_def_load(now.c_str());
-  snd_def_load(later.c_str());
-
+  snd_def_load(now.c_str()), snd_def_load(later.c_str());
   std::atomic<bool> stop(false);
   std::atomic<uint32_t> fired(0);
   std::thread audio([&] {
-    uint32_t r = 12345;
-    while (!stop.load()) {
+    for (uint32_t r = 12345; !stop.load();) {
       r = r * 1103515245u + 12345u;
       int c = (int)(r >> 16) % SND_NCHANNELS;
       if (!busy[c].load(std::memory_order_acquire)) continue;
@@ -63,7 +53,6 @@ TEST(SoundStress, NotificationsFromAnotherThread) {
   stop = true;
   audio.join();
   snd_events_poll();
-
   // every busy channel is held by exactly one event, and every event with a channel holds one
   std::set<int> held;
   for (snd_event *e : snd_event_list()) {
@@ -75,5 +64,4 @@ TEST(SoundStress, NotificationsFromAnotherThread) {
   EXPECT_GE(fired.load(), 5000u);
   snd_events_use_mixer(nullptr);
 }
-
 } // namespace
