@@ -30,7 +30,9 @@ TEST(Grading, TheIdentityPassGivesBackEveryLatticeColourAndAnIncompleteFrameBuff
   EXPECT_TRUE(unit == GL_TEXTURE0 && !glIsEnabled(GL_TEXTURE_3D) && glIsEnabled(GL_DEPTH_TEST));
   glUseProgram(0);
   int w = i_screen_w;
-  i_screen_w = 0; // a colour attachment without pixels
+  i_screen_w = 0; // a zero-wide window still gets a frame of one pixel
+  postproc_init();
+  i_screen_w = 1 << 20; // beyond any texture size: a colour attachment without pixels
   ufault f;
   EXPECT_FALSE(utry([] { postproc_init(); }, &f, true));
   EXPECT_STREQ(f.func, "init");
