@@ -1,7 +1,6 @@
 // Live reload seen from outside: edits of a texture and a shader while the game runs change the
 // picture within about two seconds; broken edits warn once and keep the old look; the game runs on.
 #include "fixture.h"
-#include "proc.h"
 #include <filesystem>
 #include <fstream>
 #include <regex>
@@ -11,13 +10,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-class reload : public game_test {
- protected:
-  void SetUp() override {
-    game_test::SetUp();
-    if (!game_has_world()) GTEST_SKIP() << "velder-worldgen was not built; no world to load";
-  }
-};
+using reload = game_test;
 
 // What a step leaves on screen: the colour of the ground, or the look of the step before (a broken
 // edit).
@@ -32,9 +25,9 @@ struct edit {
   const char *warning; // broken edits: the one warning expected, a regex
 };
 
-std::string png_bytes(game *g, const char *colour) {
+std::string png_bytes(game *g, uint32_t colour) {
   std::string tmp = g->dir + "/tmp-solid.png";
-  proc_run({"convert", "-size", "64x64", std::string("xc:") + colour, "PNG24:" + tmp}, 20000);
+  img_write(img_make(64, 64, [colour](int, int) { return colour; }), tmp);
   std::string b = file_read(tmp);
   fs::remove(tmp);
   return b;
@@ -74,10 +67,10 @@ TEST_F(reload, edits_are_picked_up_and_broken_ones_keep_the_old_look) {
   // the reader's "... doesn't exist" and keep the tree, a fixed file must be picked up again.
   std::string original_fs = file_read(game_shader_path(&g, "terrain.fs"));
   const std::vector<edit> edits = {
-      {"data/terraintexture.png", "data/terraintexture.png", png_bytes(&g, "blue"), BLUE, nullptr},
-      {"data/terraintexture.png", "data/terraintexture.png", png_bytes(&g, "red").substr(0, 60), KEPT,
+      {"data/terraintexture.png", "data/terraintexture.png", png_bytes(&g, 0x0000FF), BLUE, nullptr},
+      {"data/terraintexture.png", "data/terraintexture.png", png_bytes(&g, 0xFF0000).substr(0, 60), KEPT,
        "warning: load_something_else#[0-9]+: IMG_Load: "},
-      {"data/terraintexture.png", "data/terraintexture.png", png_bytes(&g, "red"), RED, nullptr},
+      {"data/terraintexture.png", "data/terraintexture.png", png_bytes(&g, 0xFF0000), RED, nullptr},
       {"shader/terrain.fs", "shader/terrain.fs",
        std::string(SHADER_HEAD) + "void main() { gl_FragColor = vec4(0.0, 1.0, 0.0, 1.0); }\n", GREEN, nullptr},
       {"shader/terrain.fs", "shader/terrain.fs", std::string(SHADER_HEAD) + "void main() { gl_FragColor = ; }\n",
@@ -99,8 +92,7 @@ TEST_F(reload, edits_are_picked_up_and_broken_ones_keep_the_old_look) {
     ASSERT_TRUE(file_write(tmp, e.content));
     fs::rename(tmp, path);
     long long t0 = proc_now_ms();
-    while (reloads_of(&g, e.what, nullptr) == before && proc_now_ms() - t0 < 10000 && game_running(&g))
-      proc_sleep_ms(50);
+    proc_until([&] { return reloads_of(&g, e.what, nullptr) != before || !game_running(&g); }, 10000);
     long long latency = proc_now_ms() - t0;
     ASSERT_EQ(reloads_of(&g, e.what, &costs), before + 1) << game_report(&g);
     EXPECT_LT(latency, 3500) << "the change was acted on late";
@@ -133,8 +125,7 @@ TEST_F(reload, edits_are_picked_up_and_broken_ones_keep_the_old_look) {
     printf("reload %zu (%s): acted on after %lld ms, took %.0f ms\n", i, e.what, latency, costs.back());
   }
   ASSERT_TRUE(game_running(&g)) << game_report(&g);
-  ASSERT_TRUE(game_key(&g, "Escape"));
-  expect_clean_exit();
+  quit_cleanly();
   // a reload is done between two frames: its cost is that frame's extra time
   for (double ms : costs) EXPECT_LT(ms, 100);
   std::ifstream hud(g.dir + "/frametime_(ms)");
