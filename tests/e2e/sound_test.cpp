@@ -2,6 +2,7 @@
 // alone while the player stands and footsteps join it at the walking pace.
 #include "fixture.h"
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <regex>
@@ -62,9 +63,19 @@ TEST_F(sound, disk_output_has_steps_at_the_walking_pace_and_only_the_ambient_whe
   game_param(&g, "s_ambient_loop hum.wav");
   std::string raw = g.dir + "/audio.raw";
   g.env = {"SDL_AUDIODRIVER=disk", "SDL_DISKAUDIOFILE=" + raw};
+  // The loop plays at chunk volume 89: a sine of amplitude * 89 / 128.
+  const double hum = amplitude * 89.0 / 128 / std::sqrt(2.0);
+  // Over 1.5 s of mix written since, ending in 0.6 s of the hum alone: a step the game started
+  // up to a slow frame after the input has rung out.
+  auto settled = [&](long long since) {
+    long long n = frames_written(raw);
+    std::vector<double> tail = window_rms(file_read(raw), n - 13230, n);
+    return n - since > 33075 && std::all_of(tail.begin(), tail.end(), [&](double v) { return std::fabs(v - hum) < hum * 0.03; });
+  };
   start_running();
   ASSERT_TRUE(game_click(&g, 400, 240)); // takes the mouse (a held button may walk a step)
-  proc_sleep_ms(1000);
+  long long clicked = frames_written(raw);
+  EXPECT_TRUE(proc_until([&] { return settled(clicked); }, 10000)) << "no quiet after taking the mouse";
   long long stand0 = frames_written(raw);
   proc_sleep_ms(2500);
   long long walk0 = frames_written(raw);
@@ -72,7 +83,9 @@ TEST_F(sound, disk_output_has_steps_at_the_walking_pace_and_only_the_ambient_whe
   ASSERT_TRUE(game_click(&g, 400, 240, 1, 4000));
   double walk_secs = (proc_now_ms() - t0) / 1000.0;
   long long walk1 = frames_written(raw);
-  proc_sleep_ms(1500);
+  EXPECT_TRUE(proc_until([&] { return settled(walk1); }, 10000)) << "no quiet after the walk";
+  long long after0 = frames_written(raw);
+  proc_sleep_ms(1000);
   long long stand1 = frames_written(raw);
   quit_cleanly();
 
@@ -83,11 +96,8 @@ TEST_F(sound, disk_output_has_steps_at_the_walking_pace_and_only_the_ambient_whe
 
   std::string pcm = file_read(raw);
   ASSERT_GT(walk0 - stand0, 22050) << "the disk driver wrote under a second in 2.5 s";
-  // The loop plays at chunk volume 89: a sine of amplitude * 89 / 128.
-  double hum = amplitude * 89.0 / 128 / std::sqrt(2.0);
   std::vector<double> still = window_rms(pcm, stand0, walk0);
-  // after the walk, once the last step has rung out (0.6 s)
-  std::vector<double> after = window_rms(pcm, walk1 + 13230, stand1);
+  std::vector<double> after = window_rms(pcm, after0, stand1);
   still.insert(still.end(), after.begin(), after.end());
   ASSERT_GT(still.size(), 50u);
   for (size_t i = 0; i < still.size(); i++) ASSERT_NEAR(still[i], hum, hum * 0.03) << "window " << i << " of standing";
