@@ -29,13 +29,6 @@ int wg_run(const std::string &args, std::string *output) {
   return status;
 }
 
-std::string wg_check(const std::string &world) {
-  fs::path p(world);
-  int status;
-  std::string out = run("cd '" + p.parent_path().string() + "' && " CHECK_EXE " " + p.filename().string(), &status);
-  return out + "status " + std::to_string(status);
-}
-
 std::string wg_tempdir() {
   char tmpl[] = "/tmp/velder-wgtest-XXXXXX";
   char *d = mkdtemp(tmpl);

@@ -1,4 +1,4 @@
-// World generator tests: running the tool and the checker, and reading the world's files with small parsers.
+// World generator tests: running the tool and reading the world's files with small parsers.
 #pragma once
 #include <cstdint>
 #include <map>
@@ -7,8 +7,6 @@
 
 // Runs velder-worldgen with the arguments (shell-quoted by the caller); returns the exit status.
 int wg_run(const std::string &args, std::string *output = nullptr);
-// velder-check's report on a world (run from its parent folder): its whole output.
-std::string wg_check(const std::string &world);
 std::string wg_tempdir();  // a fresh empty folder
 void wg_rmtree(const std::string &dir);
 std::vector<uint8_t> wg_read(const std::string &path);
