@@ -74,24 +74,19 @@ static int lines_in(const std::string &path) {
 static std::string str(int n) { return std::to_string(n); }
 
 // BMP rewrites through SDL: one pixel of another colour, 32 bits a pixel, an 8-bit palette image.
-static void bmp_set_pixel(const std::string &path, int x, int y, uint32_t rgb) {
+static void bmp_set_pixel(const std::string &path, int x, int y, uint32_t rgb, uint32_t format = SDL_PIXELFORMAT_BGR24) {
   SDL_Surface *s = SDL_LoadBMP(path.c_str());
   ASSERT_TRUE(s) << SDL_GetError();
-  SDL_Surface *c = SDL_ConvertSurfaceFormat(s, SDL_PIXELFORMAT_BGR24, 0);
-  uint8_t *p = (uint8_t *)c->pixels + y * c->pitch + x * 3;
-  p[0] = rgb & 0xFF, p[1] = rgb >> 8 & 0xFF, p[2] = rgb >> 16 & 0xFF;
+  SDL_Surface *c = SDL_ConvertSurfaceFormat(s, format, 0);
+  if (format == SDL_PIXELFORMAT_BGR24) { // else the conversion alone is the edit
+    uint8_t *p = (uint8_t *)c->pixels + y * c->pitch + x * 3;
+    p[0] = rgb & 0xFF, p[1] = rgb >> 8 & 0xFF, p[2] = rgb >> 16 & 0xFF;
+  }
   SDL_SaveBMP(c, path.c_str());
   SDL_FreeSurface(c);
   SDL_FreeSurface(s);
 }
-static void bmp_to_32bit(const std::string &path) {
-  SDL_Surface *s = SDL_LoadBMP(path.c_str());
-  ASSERT_TRUE(s) << SDL_GetError();
-  SDL_Surface *c = SDL_ConvertSurfaceFormat(s, SDL_PIXELFORMAT_ARGB8888, 0);
-  SDL_SaveBMP(c, path.c_str());
-  SDL_FreeSurface(c);
-  SDL_FreeSurface(s);
-}
+static void bmp_to_32bit(const std::string &path) { bmp_set_pixel(path, 0, 0, 0, SDL_PIXELFORMAT_ARGB8888); }
 static void bmp_palette(const std::string &path) {
   SDL_Surface *s = SDL_CreateRGBSurfaceWithFormat(0, 33, 33, 8, SDL_PIXELFORMAT_INDEX8);
   SDL_SaveBMP(s, path.c_str());

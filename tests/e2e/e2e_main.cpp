@@ -20,22 +20,14 @@ class xvfb_env : public ::testing::Environment {
     take_run_dir();
     int fds[2];
     ASSERT_EQ(pipe(fds), 0);
-    pid_ = proc_spawn({"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0",
-                       "1600x1200x24", "-nolisten", "tcp"},
-                      "", g_e2e_run_dir + "/xvfb.log",
-                      g_e2e_run_dir + "/xvfb.log", {});
+    pid_ = proc_spawn({"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0", "1600x1200x24", "-nolisten", "tcp"},
+                      "", g_e2e_run_dir + "/xvfb.log", g_e2e_run_dir + "/xvfb.log", {});
     close(fds[1]);
     ASSERT_GT(pid_, 0) << "cannot start Xvfb";
     std::string num;
-    long long deadline = proc_now_ms() + 20000;
-    while (proc_now_ms() < deadline && (num.empty() || num.back() != '\n')) {
-      pollfd p = {fds[0], POLLIN, 0};
-      if (poll(&p, 1, 200) > 0) {
-        char c;
-        if (read(fds[0], &c, 1) != 1) break;
-        num += c;
-      }
-    }
+    char c;
+    for (pollfd p = {fds[0], POLLIN, 0}; (num.empty() || num.back() != '\n') && poll(&p, 1, 20000) > 0 && read(fds[0], &c, 1) == 1;)
+      num += c;
     close(fds[0]);
     ASSERT_FALSE(num.empty() || num.back() != '\n') << "Xvfb reported no display";
     num.pop_back();

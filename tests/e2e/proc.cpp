@@ -137,3 +137,10 @@ bool file_write(const std::string &path, const std::string &text) {
   f << text;
   return bool(f);
 }
+
+bool proc_until(const std::function<bool()> &cond, int timeout_ms) {
+  for (long long end = proc_now_ms() + timeout_ms;; proc_sleep_ms(50)) {
+    if (cond()) return true;
+    if (proc_now_ms() >= end) return false;
+  }
+}

@@ -1,5 +1,6 @@
 // Child processes for the end-to-end tests: start, bounded waits, process-group kill, helper commands.
 #pragma once
+#include <functional>
 #include <string>
 #include <sys/types.h>
 #include <vector>
@@ -10,25 +11,21 @@
 pid_t proc_spawn(const std::vector<std::string> &argv, const std::string &dir,
                  const std::string &out_path, const std::string &err_path,
                  const std::vector<std::string> &env);
-
 // Waits up to timeout_ms for pid to end. Returns 1 and stores the raw wait status when it
 // ended, 0 on timeout (the child keeps running).
 int proc_wait(pid_t pid, int timeout_ms, int *status);
-
 // SIGKILL to the child's whole process group, then reaps it (bounded).
 void proc_kill_group(pid_t pid);
-
 // Exit code of a wait status, or 128 + signal number when the child was killed.
 int proc_exit_code(int status);
-
-// Runs a short helper command (xdotool, convert) to completion with a deadline; its stdout
-// goes to *out when out is given. Returns its exit code, or -1 when it had to be killed or
-// could not be started.
+// Runs a short helper command (xdotool, velder-worldgen) to completion with a deadline; its
+// output goes to *out when out is given. Returns its exit code, or -1 when it had to be killed.
 int proc_run(const std::vector<std::string> &argv, int timeout_ms, std::string *out = nullptr);
-
 // Milliseconds of a monotonic clock.
 long long proc_now_ms(void);
 void proc_sleep_ms(int ms);
+// Polls cond every 50 ms until it holds (true) or timeout_ms have passed (false).
+bool proc_until(const std::function<bool()> &cond, int timeout_ms);
 
 std::string file_read(const std::string &path);
 bool file_write(const std::string &path, const std::string &text);

