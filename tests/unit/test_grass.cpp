@@ -1,5 +1,5 @@
 // Grass field without a context: patch indices, the 3 x 3 window as the camera crosses
-// boundaries, clumps and their random draws, thinning order, the wind phase.
+// boundaries, clumps and their random draws, thinning order.
 #include "tests/unit/testutil.h"
 #include "world/grass.h"
 #include <set>
@@ -129,10 +129,4 @@ TEST_F(Grass, PatchesHoldTuftsPerTextureAndNothingWithoutCells) {
   EXPECT_EQ((p = grass_patch_build(0, 0, 40, g_terrain))->pairs.items, nullptr);
   grass_patch_free(p);
   EXPECT_EQ(FakeBuffers::live, 0);
-}
-
-TEST(GrassWind, TheDirectionTurnsOnceIn180Steps) {
-  int32_t phase = 0, seen[181];
-  for (int i = 1; i <= 180; i++) seen[i] = phase = grass_wind_step(phase);
-  EXPECT_TRUE(seen[1] == 2 && seen[179] == 358 && seen[180] == 0);
 }

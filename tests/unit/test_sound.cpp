@@ -82,9 +82,7 @@ struct SoundEvents : WorldRoot {
   void SetUp() override {
     WorldRoot::SetUp();
     setenv("SDL_AUDIODRIVER", "dummy", 1);
-    testing::internal::CaptureStdout();
-    snd_events_init();
-    testing::internal::GetCapturedStdout();
+    stdout_of(snd_events_init);
     snd_events_use_mixer(&fake), fm = fake_mixer(), timer_init();
   }
   void TearDown() override { snd_events_use_mixer(nullptr), WorldRoot::TearDown(); }
