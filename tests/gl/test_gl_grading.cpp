@@ -5,6 +5,33 @@
 #include "render/shader.h"
 #include "tests/gl/gltest.h"
 #include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+// w x h RGB pixels, bottom row first, written into the bound frame buffer bypassing every pass,
+// and read back.
+void put_pixels(int w, int h, const std::vector<uint8_t> &rgb) {
+  glUseProgram(0), glDisable(GL_DEPTH_TEST), glDisable(GL_TEXTURE_2D), glDisable(GL_FOG);
+  glPixelStorei(GL_UNPACK_ALIGNMENT, 1), glWindowPos2i(0, 0);
+  glDrawPixels(w, h, GL_RGB, GL_UNSIGNED_BYTE, rgb.data());
+  glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+}
+
+std::vector<uint8_t> read_rgb(int w, int h) {
+  std::vector<uint8_t> px((size_t)w * h * 3);
+  glPixelStorei(GL_PACK_ALIGNMENT, 1), glReadPixels(0, 0, w, h, GL_RGB, GL_UNSIGNED_BYTE, px.data());
+  return glPixelStorei(GL_PACK_ALIGNMENT, 4), px;
+}
+
+// The game's programs, built once from the source tree's shader/.
+void build_programs(void) {
+  static bool built = false;
+  char cwd[1024];
+  if (built || !getcwd(cwd, sizeof cwd) || chdir(VELDER_SOURCE_DIR) != 0) return;
+  prg_create();
+  built = chdir(cwd) == 0;
+}
+} // namespace
 
 TEST(Grading, TheIdentityPassGivesBackEveryLatticeColourAndAnIncompleteFrameBufferIsFatal) {
   build_programs();
@@ -24,7 +51,6 @@ TEST(Grading, TheIdentityPassGivesBackEveryLatticeColourAndAnIncompleteFrameBuff
   // half-texel mistakes lift the blacks or dim the whites by several levels
   EXPECT_LE(worst, 1) << "lattice colour " << at << " (r " << at % 16 << ", g " << at / 16 % 16 << ", b " << at / 256
                       << ") is off by " << worst;
-  // the pass leaves the 3D state as it found it
   GLint unit = 0, bound = -1;
   glGetIntegerv(GL_ACTIVE_TEXTURE, &unit);
   EXPECT_TRUE(unit == GL_TEXTURE0 && !glIsEnabled(GL_TEXTURE_3D) && glIsEnabled(GL_DEPTH_TEST));
@@ -59,7 +85,6 @@ TEST(Screenshot, OddWidthsReadBackUprightWithTheTableInTheCorner) {
   char cwd[1024];
   ASSERT_TRUE(getcwd(cwd, sizeof cwd) && chdir(d.dir.c_str()) == 0);
   postproc_save_clut_screenshot();
-  // a screenshot that cannot be written says so
   ASSERT_TRUE(rename("screenshot.bmp", "shot.bmp") == 0 && mkdir("screenshot.bmp", 0755) == 0);
   std::string err = stderr_of(postproc_save_clut_screenshot);
   EXPECT_NE(err.find(": failed to save screenshot.bmp: "), std::string::npos) << err;

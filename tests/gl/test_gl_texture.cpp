@@ -24,7 +24,24 @@ GLint level_param(int level, GLenum pname) {
   GLint v = 0;
   return glGetTexLevelParameteriv(GL_TEXTURE_2D, level, pname, &v), v;
 }
-uint32_t texel_of(const texture *t, int x, int y) { return glBindTexture(GL_TEXTURE_2D, t->id), texel(GL_TEXTURE_2D, x, y); }
+// Texel (x, y) of level 0 of t, 0xRRGGBBAA.
+uint32_t texel_of(const texture *t, int x, int y) {
+  glBindTexture(GL_TEXTURE_2D, t->id);
+  GLint w = level_param(0, GL_TEXTURE_WIDTH), h = level_param(0, GL_TEXTURE_HEIGHT);
+  std::vector<uint8_t> p((size_t)w * h * 4 + 4);
+  glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, p.data());
+  const uint8_t *q = &p[((size_t)y * w + x) * 4];
+  return uint32_t(q[0]) << 24 | q[1] << 16 | q[2] << 8 | q[3];
+}
+// A w x h PNG of one colour (0xRRGGBBAA); depth 8 is palettised.
+void save_png(const std::string &path, int w, int h, uint32_t c, int depth = 32) {
+  SDL_Surface *s = SDL_CreateRGBSurfaceWithFormat(0, w, h, depth, depth == 8 ? SDL_PIXELFORMAT_INDEX8 : SDL_PIXELFORMAT_ABGR8888);
+  SDL_Color one = {Uint8(c >> 24), Uint8(c >> 16), Uint8(c >> 8), Uint8(c)};
+  if (depth == 8) SDL_SetPaletteColors(s->format->palette, &one, 0, 1);
+  SDL_FillRect(s, nullptr, depth == 8 ? 0 : SDL_MapRGBA(s->format, one.r, one.g, one.b, one.a));
+  IMG_SavePNG(s, path.c_str());
+  SDL_FreeSurface(s);
+}
 } // namespace
 
 // One load per path, watched once; each save in turn, as a maker edits while the game runs: good

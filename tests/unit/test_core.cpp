@@ -1,5 +1,5 @@
-// Foundation: reports, allocation, formatting, paths, files, the file monitor, the generator,
-// the growable array and string map, and readers that unwind without leaving files open.
+// Foundation: reports, allocation, formatting, paths, files, the file monitor,
+// the string map, and readers that unwind without leaving files open.
 #include "core/cfg.h"
 #include "core/fmon.h"
 #include "core/strmap.h"
@@ -31,12 +31,10 @@ TEST(Report, ExactLinesAndTheRecoverableScope) {
   bool ok = utry([&] { uerror_at("cfg_read", 12, "#%u: missing value", 3u); after = 1; }, &f);
   EXPECT_EQ(testing::internal::GetCapturedStderr(), "warning: somefunc#42: careful 7\nwarning: cfg_read#12: #3: missing value\n");
   EXPECT_TRUE(!ok && after == 0 && std::string(f.func) == "cfg_read" && f.line == 12 && std::string(f.msg) == "#3: missing value");
-  testing::internal::CaptureStderr();
-  testing::internal::CaptureStdout();
   bool inner = true;
-  EXPECT_TRUE(utry([&] { inner = utry([] { uinfo("x"); uwarn("y"); uerror("z"); }); }, nullptr, true));
+  auto quiet = [&] { EXPECT_TRUE(utry([&] { inner = utry([] { uinfo("x"); uwarn("y"); uerror("z"); }); }, nullptr, true)); };
+  EXPECT_EQ(stderr_of([&] { EXPECT_EQ(stdout_of(quiet), ""); }), "");
   EXPECT_FALSE(inner);
-  EXPECT_EQ(testing::internal::GetCapturedStderr() + testing::internal::GetCapturedStdout(), "");
   EXPECT_TRUE(!uin_try() && utry([] {}));
   int x = 3;
   const std::pair<std::function<void()>, std::string> deaths[] = {
@@ -73,9 +71,6 @@ TEST(Paths, RootMakepathAndFiles) {
   EXPECT_TRUE(fsz(fp) == 10 && ftell(fp) == 4);
   fclose(fp);
   EXPECT_GT(ufmodtime(ten.c_str()), 0);
-  std::string err = stderr_of([&] { EXPECT_EQ(ufmodtime(d.path("missing").c_str()), -1); });
-  EXPECT_EQ(err.rfind("warning: ufmodtime#", 0), 0u);
-  EXPECT_NE(err.find("_stat(\"" + d.path("missing") + "\"): No such file or directory (2)\n"), std::string::npos);
   // a size the signed 32-bit result cannot hold (a sparse file: no disk space used)
   ASSERT_EQ(truncate(big.c_str(), 2147483649LL), 0);
   const std::pair<std::function<void()>, std::string> deaths[] = {
@@ -105,7 +100,8 @@ TEST(FileMonitor, SlotsAndChangesThatHoldStillAndFailingReloads) {
   EXPECT_EXIT(fmon_register(f.c_str(), count_poll, nullptr), testing::ExitedWithCode(1),
               "^error: fmon_register#[0-9]+: ftab overflow \\(1024\\)\n$");
   fmon_init();
-  EXPECT_NE(stderr_of([&] { EXPECT_EQ(fmon_register(d.path("nope").c_str(), count_poll, nullptr), 0); }).find("_stat("), std::string::npos);
+  std::string err = stderr_of([&] { EXPECT_EQ(fmon_register(d.path("nope").c_str(), count_poll, nullptr), 0); });
+  EXPECT_TRUE(std::regex_match(err, std::regex("warning: ufmodtime#[0-9]+: _stat\\(\".*/nope\"\\): No such file or directory \\(2\\)\n"))) << err;
   EXPECT_EQ(fmon_get(0)->mtime, -1);
   fmon_init();
   fmon_register(f.c_str(), count_poll, nullptr), fmon_register(g.c_str(), count_poll, (void *)"tree");
@@ -130,7 +126,8 @@ TEST(FileMonitor, SlotsAndChangesThatHoldStillAndFailingReloads) {
     fmon_poll();
     EXPECT_EQ(polled, s.calls) << s.step;
   }
-  std::string err = testing::internal::GetCapturedStderr(), out = testing::internal::GetCapturedStdout();
+  err = testing::internal::GetCapturedStderr();
+  std::string out = testing::internal::GetCapturedStdout();
   std::string warning = "warning: count_poll#" + std::to_string(broken_line) + ": broken tree\n";
   EXPECT_EQ(err, warning + warning); // one per failed save
   EXPECT_NE(out.find("fmon_poll: " + g + " changed: reload took "), std::string::npos) << out;
@@ -140,20 +137,6 @@ TEST(FileMonitor, SlotsAndChangesThatHoldStillAndFailingReloads) {
   fmon_poll();
   EXPECT_EQ(polled, 0);
   fmon_init();
-}
-
-TEST(Random, Range) {
-  int lo = 32767, hi = 0;
-  for (int i = 0, x; i < 200000; i++) x = urand(), lo = std::min(lo, x), hi = std::max(hi, x);
-  EXPECT_TRUE(lo == 0 && hi == URAND_MAX);
-}
-
-TEST(Array, GrowthKeepsTheElements) {
-  uarray<float> a;
-  for (int i = 0; i < 41; i++) ua_push(a, (float)i);
-  for (uint32_t i = 0; i < a.count; i++) ASSERT_EQ(a[i], (float)i);
-  ua_free(a);
-  EXPECT_EQ(a.capacity, 0u);
 }
 
 TEST(StrMap, ReplaceCaseCollisionsAndWalk) {

@@ -94,7 +94,6 @@ TEST_F(Grass, ClumpsDrawTheirCentreThenEachTuftAndStopAtTheTerrainEdge) {
   }
   // tufts stand on the ground, scaled by the clip's aspect (64 x 32: twice as wide as high)
   EXPECT_TRUE(q->b->v[1] == 2 && fabsf(q->b->v[6] - q->b->v[0] - 2 * (q->b->v[4] - q->b->v[1])) < 1e-4);
-  // near the edge every tuft built stands inside the square
   for (int i = 0; i < 20; i++) grass_clump(q, 5, 199, -199, 5, g_terrain, o);
   for (uint32_t t = 0; t < q->b->n.count; t += 3) EXPECT_TRUE(fabsf(q->b->n[t]) <= 200 && fabsf(q->b->n[t + 1]) <= 200);
   grass_patch_free(p);

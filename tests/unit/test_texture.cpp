@@ -23,9 +23,7 @@ TEST(Texture, LoaderByExactlyLowerCaseDdsEndingAndEveryPixelSizeToRgba) {
   }
 }
 
-TEST(Sky, SunIsTurned52DegreesAboutXAndTheOddFaceIsNamed) {
-  float sun[3];
-  EXPECT_TRUE((skybox_sundir(sun), true) && sun[0] == 0 && fabsf(sun[1] + 0.39401f) < 1e-5 && fabsf(sun[2] - 0.30783f) < 1e-5);
+TEST(Sky, TheOddFaceIsNamed) {
   const struct { int w[6], h[6]; uint32_t odd; int side; } cases[] = {
       {{64, 64, 64, 64, 64, 64}, {64, 64, 64, 64, 64, 64}, 0, 64},
       {{32, 64, 64, 64, 64, 64}, {32, 64, 64, 64, 64, 64}, 1 << 0, 64}, // the first face is the odd one
@@ -58,6 +56,5 @@ TEST(ImageDeath, UnreadableImagesEndTheProgramBeforeAnyUpload) {
   for (auto &c : cases)
     EXPECT_EXIT(load_something_else(d.write("bad.png", c[0]).c_str()), testing::ExitedWithCode(1),
                 "^error: load_something_else#[0-9]+: IMG_Load: " + c[1] + "\n$");
-  EXPECT_EXIT(load_something_else(d.path("no.png").c_str()), testing::ExitedWithCode(1), "^error: load_something_else#[0-9]+: IMG_Load: .+\n$");
   EXPECT_EXIT({ usetroot(d.dir.c_str()); load_cubemap(g_sky_faces); }, testing::ExitedWithCode(1), "^error: load_cubemap#[0-9]+: failed to open skybox/front.png\n$");
 }
