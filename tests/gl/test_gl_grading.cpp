@@ -5,6 +5,33 @@
 #include "render/shader.h"
 #include "tests/gl/gltest.h"
 #include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+// w x h RGB pixels, bottom row first, written into the bound frame buffer bypassing every pass,
+// and read back.
+void put_pixels(int w, int h, const std::vector<uint8_t> &rgb) {
+  glUseProgram(0), glDisable(GL_DEPTH_TEST), glDisable(GL_TEXTURE_2D), glDisable(GL_FOG);
+  glPixelStorei(GL_UNPACK_ALIGNMENT, 1), glWindowPos2i(0, 0);
+  glDrawPixels(w, h, GL_RGB, GL_UNSIGNED_BYTE, rgb.data());
+  glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+}
+
+std::vector<uint8_t> read_rgb(int w, int h) {
+  std::vector<uint8_t> px((size_t)w * h * 3);
+  glPixelStorei(GL_PACK_ALIGNMENT, 1), glReadPixels(0, 0, w, h, GL_RGB, GL_UNSIGNED_BYTE, px.data());
+  return glPixelStorei(GL_PACK_ALIGNMENT, 4), px;
+}
+
+// The game's programs, built once from the source tree's shader/.
+void build_programs(void) {
+  static bool built = false;
+  char cwd[1024];
+  if (built || !getcwd(cwd, sizeof cwd) || chdir(VELDER_SOURCE_DIR) != 0) return;
+  prg_create();
+  built = chdir(cwd) == 0;
+}
+} // namespace
 
 TEST(Grading, TheIdentityPassGivesBackEveryLatticeColourAndAnIncompleteFrameBufferIsFatal) {
   build_programs();
@@ -24,12 +51,10 @@ TEST(Grading, TheIdentityPassGivesBackEveryLatticeColourAndAnIncompleteFrameBuff
   // half-texel mistakes lift the blacks or dim the whites by several levels
   EXPECT_LE(worst, 1) << "lattice colour " << at << " (r " << at % 16 << ", g " << at / 16 % 16 << ", b " << at / 256
                       << ") is off by " << worst;
-  // the pass leaves the 3D state as it found it
   GLint unit = 0, bound = -1;
   glGetIntegerv(GL_ACTIVE_TEXTURE, &unit);
   EXPECT_TRUE(unit == GL_TEXTURE0 && !glIsEnabled(GL_TEXTURE_3D) && glIsEnabled(GL_DEPTH_TEST));
   glUseProgram(0);
-  int w = i_screen_w;
   i_screen_w = 0; // a zero-wide window still gets a frame of one pixel
   postproc_init();
   i_screen_w = 1 << 20; // beyond any texture size: a colour attachment without pixels
@@ -38,7 +63,7 @@ TEST(Grading, TheIdentityPassGivesBackEveryLatticeColourAndAnIncompleteFrameBuff
   EXPECT_STREQ(f.func, "init");
   // GLU has no words for frame buffer states: the status is named by its number
   EXPECT_TRUE(std::regex_match(f.msg, std::regex("frame buffer incomplete \\(status 0x8c[0-9a-f]{2}\\)"))) << f.msg;
-  i_screen_w = w;
+  i_screen_w = 64;
   postproc_init();
   glGetIntegerv(GL_FRAMEBUFFER_BINDING, &bound);
   EXPECT_EQ(bound, 0);
@@ -60,11 +85,8 @@ TEST(Screenshot, OddWidthsReadBackUprightWithTheTableInTheCorner) {
   char cwd[1024];
   ASSERT_TRUE(getcwd(cwd, sizeof cwd) && chdir(d.dir.c_str()) == 0);
   postproc_save_clut_screenshot();
-  // a screenshot that cannot be written says so
   ASSERT_TRUE(rename("screenshot.bmp", "shot.bmp") == 0 && mkdir("screenshot.bmp", 0755) == 0);
-  testing::internal::CaptureStderr();
-  postproc_save_clut_screenshot();
-  std::string err = testing::internal::GetCapturedStderr();
+  std::string err = stderr_of(postproc_save_clut_screenshot);
   EXPECT_NE(err.find(": failed to save screenshot.bmp: "), std::string::npos) << err;
   ASSERT_EQ(chdir(cwd), 0);
   GLint align = 0;

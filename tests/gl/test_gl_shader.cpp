@@ -48,9 +48,7 @@ TEST(ShaderReload, GoodSavesRelinkBrokenOnesWarnAndKeepTheProgram) {
     remove(fs.c_str());
     if (!s.source.empty()) d.write("a.fs", s.source);
     uint32_t before = p.id;
-    testing::internal::CaptureStderr();
-    reload_prog(fs.c_str(), &p);
-    std::string err = testing::internal::GetCapturedStderr();
+    std::string err = stderr_of([&] { reload_prog(fs.c_str(), &p); });
     if (s.warning) {
       EXPECT_TRUE(std::regex_match(err, std::regex(s.warning)) && err.find("warning:", 1) == std::string::npos) << "one warning: " << err;
       EXPECT_EQ(p.id, before);

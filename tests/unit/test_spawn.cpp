@@ -16,8 +16,7 @@ struct Spawn : WorldRoot {
   }
   std::string spawn(const std::string &text, int w, int h, std::function<uint32_t(int, int)> colour) {
     brushes(text), objmap(w, h, colour);
-    testing::internal::CaptureStdout();
-    return spawn_all(), testing::internal::GetCapturedStdout();
+    return stdout_of(spawn_all);
   }
 };
 uint32_t one(int, int) { return 0x112233; }
@@ -55,7 +54,6 @@ TEST_F(Spawn, LandmarksAppearOnceAtAnAttemptOfTheirBrush) {
   ASSERT_TRUE(uniq_count == 2 && wi_list.count == 66 && draws_since(11) == 64 * 4 + 2);
   const wi &s = wi_list[uniq_list[0].item], &o = wi_list[uniq_list[1].item];
   EXPECT_STREQ(s.obj->name, "statue");
-  // the first brush won
   EXPECT_TRUE(objmap_get_brush(s.pos[0], s.pos[2])->color == 0x0000FF && objmap_get_brush(o.pos[0], o.pos[2])->color == 0x00FF00);
   std::string at_s = ufmt("%.2f,%.2f", -s.pos[0], -s.pos[2]), at_o = ufmt("%.2f,%.2f", -o.pos[0], -o.pos[2]);
   EXPECT_EQ(out, "spawn_wi: unique 'statue' at " + at_s + "\nspawn_wi: unique 'obelisk' at " + at_o + "\n");
@@ -77,9 +75,7 @@ TEST_F(Spawn, DiscoveriesAreReportedOnceWithinFourUnits) {
   camera saved = g_cam;
   auto check_at = [&](float dx, float dz) {
     g_cam.pos[0] = w.pos[0] + dx, g_cam.pos[1] = 1000, g_cam.pos[2] = w.pos[2] + dz;
-    testing::internal::CaptureStdout();
-    check_uniqs();
-    return testing::internal::GetCapturedStdout();
+    return stdout_of(check_uniqs);
   };
   EXPECT_EQ(check_at(4.0f, 0) + check_at(0, -4.0f), "");
   EXPECT_EQ(check_at(0, 3.9f), "check_uniqs: 'obelisk' discovered!\n");

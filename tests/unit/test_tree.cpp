@@ -17,9 +17,8 @@ struct TreeFile : WorldRoot {
   }
   // A string from a reload, what it wrote to one stream.
   std::string reload(wobj *o, bool out = false) {
-    out ? testing::internal::CaptureStdout() : testing::internal::CaptureStderr();
-    pg_reload(fmon_get(0)->path, o);
-    return out ? testing::internal::GetCapturedStdout() : testing::internal::GetCapturedStderr();
+    auto f = [o] { pg_reload(fmon_get(0)->path, o); };
+    return out ? stdout_of(f) : stderr_of(f);
   }
 };
 } // namespace
@@ -93,11 +92,9 @@ TEST_F(TreeFile, CatalogueReadsTheFileAtOnceAndReloadKeepsTheOldTreeOnAFailure) 
   write({{"tr_height", "0"}, {"tr_section_count", "0"}});
   EXPECT_NE(reload(o).find("has no size"), std::string::npos);
   EXPECT_TRUE(o->pg.batch == first && o->pg.br_count == 3 && FakeBuffers::live == buffers);
-  // a good edit replaces block and batch
   write({{"br_count", "5"}});
   reload(o, true);
   EXPECT_TRUE(o->pg.br_count == 5 && b_nverts(o->pg.batch) == 8 + 4 * 20 && FakeBuffers::live == buffers);
-  // loading fails with the exact messages
   EXPECT_EXIT((catalogue("object oak\npg tree.pg\n\n"), process_pgparam()), testing::ExitedWithCode(1),
               "^error: process_pgparam#[0-9]+: missing texture\n");
   EXPECT_EXIT(catalogue("object oak\nfile t.png\npg other.pg\n\n"), testing::ExitedWithCode(1),

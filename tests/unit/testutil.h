@@ -40,6 +40,18 @@ struct TempDir {
   }
 };
 
+// What f printed on standard output, or on standard error.
+inline std::string stdout_of(const std::function<void()> &f) {
+  testing::internal::CaptureStdout();
+  f();
+  return testing::internal::GetCapturedStdout();
+}
+inline std::string stderr_of(const std::function<void()> &f) {
+  testing::internal::CaptureStderr();
+  f();
+  return testing::internal::GetCapturedStderr();
+}
+
 // A w x h surface whose pixel (x, y), row 0 at the top, is colour(x, y) = 0xRRGGBB (depth 24
 // or 32), or palette index colour(x, y) (depth 8).
 inline SDL_Surface *paint(int w, int h, std::function<uint32_t(int, int)> colour, int depth = 24) {
@@ -87,9 +99,7 @@ struct WorldRoot : testing::Test {
   // Writes and reads "index"; what the reader printed.
   std::string catalogue(const std::string &text) {
     dir.write("index", text), wobj_clear();
-    testing::internal::CaptureStdout();
-    parse_index();
-    return testing::internal::GetCapturedStdout();
+    return stdout_of(parse_index);
   }
   void brushes(const std::string &text) { dir.write("brushes", text), brush_clear(), brush_read_file(); }
   void objmap(int w, int h, std::function<uint32_t(int, int)> colour, float extent = 400) { objmap_set(paint(w, h, colour), extent); }
