@@ -109,14 +109,6 @@ void game_param(game *g, const std::string &line) {
   file_write(game_data_path(g, "param.cfg"), text + line + "\n");
 }
 
-void game_param_drop(game *g, const std::string &prefix) {
-  std::istringstream in(file_read(game_data_path(g, "param.cfg")));
-  std::string line, kept;
-  while (std::getline(in, line))
-    if (line.compare(0, prefix.size(), prefix) != 0) kept += line + "\n";
-  file_write(game_data_path(g, "param.cfg"), kept);
-}
-
 std::string game_shader_path(const game *g, const std::string &file) { return g->dir + "/shader/" + file; }
 
 bool game_start(game *g) {
@@ -223,19 +215,16 @@ void game_stop(game *g) {
 std::string game_stdout(const game *g) { return file_read(g->out_path); }
 std::string game_stderr(const game *g) { return file_read(g->err_path); }
 
-static std::string tail(const std::string &text, int lines) {
-  size_t at = text.size() - (!text.empty() && text.back() == '\n');
-  while (lines-- > 0) {
-    size_t nl = at == 0 ? std::string::npos : text.rfind('\n', at - 1);
-    if (nl == std::string::npos) return text;
-    at = nl;
-  }
-  return text.substr(at + 1);
+// The last six lines of text.
+static std::string tail(const std::string &text) {
+  size_t at = text.size();
+  for (int i = 0; i < 7 && at != std::string::npos && at > 0; i++) at = text.rfind('\n', at - 1);
+  return at == std::string::npos ? text : text.substr(at + 1);
 }
 
 std::string game_report(game *g) {
   std::string r = game_running(g) ? "still running" : "exit code " + std::to_string(g->exit_code);
-  return r + " (" + g->dir + ")\nstdout ends:\n" + tail(game_stdout(g), 6) + "stderr ends:\n" + tail(game_stderr(g), 6);
+  return r + " (" + g->dir + ")\nstdout ends:\n" + tail(game_stdout(g)) + "stderr ends:\n" + tail(game_stderr(g));
 }
 
 bool game_wait_output(game *g, const std::string &text, int timeout_ms, bool on_stderr) {

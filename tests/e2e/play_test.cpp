@@ -15,9 +15,9 @@ bool has(const std::string &text, const std::string &re) { return std::regex_sea
 // given back by Alt+Q; the landmark a few steps ahead is discovered once however long the player
 // stays near it; the world's sounds load; a close request quits after the statistics.
 TEST_F(play, start_look_walk_to_the_landmark_and_close) {
-  game_param_drop(&g, "i_screen_"); // the generated world names the size too
-  game_param(&g, "i_bogus 3");
-  std::string cfg = file_read(game_data_path(&g, "param.cfg"));
+  // the generated world names the size too
+  std::string cfg = std::regex_replace(file_read(game_data_path(&g, "param.cfg")), std::regex("i_screen_[^\n]*\n"), "");
+  ASSERT_TRUE(file_write(game_data_path(&g, "param.cfg"), cfg += "i_bogus 3\n"));
   long bogus_line = std::count(cfg.begin(), cfg.end(), '\n');
   start_running();
   int w = 0, h = 0;

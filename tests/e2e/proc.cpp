@@ -42,18 +42,10 @@ pid_t proc_spawn(const std::vector<std::string> &argv, const std::string &dir,
   std::vector<char *> args;
   for (const std::string &a : argv) args.push_back(const_cast<char *>(a.c_str()));
   args.push_back(nullptr);
-  // The environment: ours, with the extra entries replacing any of the same name.
-  std::vector<std::string> envs;
-  for (char **e = environ; *e; e++) {
-    std::string cur = *e;
-    bool replaced = false;
-    for (const std::string &x : env)
-      if (cur.compare(0, x.find('=') + 1, x, 0, x.find('=') + 1) == 0) replaced = true;
-    if (!replaced) envs.push_back(cur);
-  }
-  for (const std::string &x : env) envs.push_back(x);
+  // The environment: the extra entries before ours, so that getenv finds them first.
   std::vector<char *> envp;
-  for (std::string &e : envs) envp.push_back(const_cast<char *>(e.c_str()));
+  for (const std::string &x : env) envp.push_back(const_cast<char *>(x.c_str()));
+  for (char **e = environ; *e; e++) envp.push_back(*e);
   envp.push_back(nullptr);
   pid_t parent = getpid();
   pid_t pid = fork();

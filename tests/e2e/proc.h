@@ -16,13 +16,12 @@ pid_t proc_spawn(const std::vector<std::string> &argv, const std::string &dir,
 int proc_wait(pid_t pid, int timeout_ms, int *status);
 // SIGKILL to the child's whole process group, then reaps it (bounded).
 void proc_kill_group(pid_t pid);
-// Exit code of a wait status, or 128 + signal number when the child was killed.
+// Exit code of a wait status; 128 + signal number when the child was killed.
 int proc_exit_code(int status);
 // Runs a short helper command (xdotool, velder-worldgen) to completion with a deadline; its
 // output goes to *out when out is given. Returns its exit code, or -1 when it had to be killed.
 int proc_run(const std::vector<std::string> &argv, int timeout_ms, std::string *out = nullptr);
-// Milliseconds of a monotonic clock.
-long long proc_now_ms(void);
+long long proc_now_ms(void); // monotonic
 void proc_sleep_ms(int ms);
 // Polls cond every 50 ms until it holds (true) or timeout_ms have passed (false).
 bool proc_until(const std::function<bool()> &cond, int timeout_ms);

@@ -3,6 +3,7 @@
 #include "core/file.h"
 #include "core/params.h"
 #include <dirent.h>
+#include <filesystem>
 #include <fcntl.h>
 #include <unistd.h>
 #include <cstdio>
@@ -12,12 +13,8 @@
 static char root[64];
 
 static void remove_root(void) {
-  DIR *d = opendir(root);
-  if (!d) return;
-  while (struct dirent *e = readdir(d))
-    if (e->d_name[0] != '.') unlink((std::string(root) + "/" + e->d_name).c_str());
-  closedir(d);
-  rmdir(root);
+  std::error_code ec;
+  std::filesystem::remove_all(root, ec);
 }
 
 const char *fuzz_root(void) {
