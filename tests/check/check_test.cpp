@@ -1,14 +1,13 @@
 // velder-check on generated worlds: sound ones pass, and each broken one gets its fault named,
 // with the file and the line, and nothing else.
+#include "../e2e/proc.h"
 #include <gtest/gtest.h>
 
 #include <SDL.h>
-#include <sys/wait.h>
 
 #include <algorithm>
-#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <regex>
 #include <sstream>
@@ -27,13 +26,7 @@ struct check_run {
 // Runs the checker from top on the world folder w under it, so its paths read "w/...".
 static check_run run_check(const std::string &top, const std::string &w) {
   check_run r;
-  std::string cmd = "cd '" + top + "' && " CHECK_EXE " " + w + " 2>&1";
-  FILE *p = popen(cmd.c_str(), "r");
-  if (!p) return r;
-  char buf[4096];
-  while (fgets(buf, sizeof buf, p)) r.out += buf;
-  int rc = pclose(p);
-  r.status = WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
+  r.status = proc_run({"sh", "-c", "cd '" + top + "' && " CHECK_EXE " " + w + " 2>&1"}, 120000, &r.out);
   std::istringstream in(r.out);
   for (std::string l; std::getline(in, l);) {
     r.lines.push_back(l);
@@ -45,29 +38,24 @@ static check_run run_check(const std::string &top, const std::string &w) {
 
 static int worldgen(const std::string &args) { return std::system((WORLDGEN_EXE " " + args + " >/dev/null").c_str()); }
 
-static std::string slurp(const std::string &path) {
-  std::ifstream f(path, std::ios::binary);
-  return std::string((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
-}
-static void spit(const std::string &path, const std::string &s) { std::ofstream(path, std::ios::binary) << s; }
-static void append(const std::string &path, const std::string &s) { spit(path, slurp(path) + s); }
+static void append(const std::string &path, const std::string &s) { file_write(path, file_read(path) + s); }
 // The first occurrence of from, which must be there.
 static void replace(const std::string &path, const std::string &from, const std::string &to) {
-  std::string s = slurp(path);
+  std::string s = file_read(path);
   size_t at = s.find(from);
   ASSERT_NE(at, std::string::npos) << from << " in " << path;
-  spit(path, s.replace(at, from.size(), to));
+  file_write(path, s.replace(at, from.size(), to));
 }
 // 1-based number of the first line that equals text.
 static int line_of(const std::string &path, const std::string &text) {
-  std::istringstream in(slurp(path));
+  std::istringstream in(file_read(path));
   int n = 0;
   for (std::string l; std::getline(in, l);)
     if (++n, l == text) return n;
   return 0;
 }
 static int lines_in(const std::string &path) {
-  std::string s = slurp(path);
+  std::string s = file_read(path);
   return (int)std::count(s.begin(), s.end(), '\n');
 }
 static std::string str(int n) { return std::to_string(n); }
@@ -85,7 +73,6 @@ static void bmp_set_pixel(const std::string &path, int x, int y, uint32_t rgb, u
   SDL_FreeSurface(c);
   SDL_FreeSurface(s);
 }
-static void bmp_to_32bit(const std::string &path) { bmp_set_pixel(path, 0, 0, 0, SDL_PIXELFORMAT_ARGB8888); }
 static void bmp_palette(const std::string &path) {
   SDL_Surface *s = SDL_CreateRGBSurfaceWithFormat(0, 33, 33, 8, SDL_PIXELFORMAT_INDEX8);
   SDL_SaveBMP(s, path.c_str());
@@ -170,21 +157,21 @@ static const broken_world broken[] = {
        return lines{"^w/objmap.bmp: fault: no matching brush for color 1193046 \\(#123456\\): 1 pixel, the first at column 5, row 7$"};
      },
      1, 0},
-    {"height_map", [](const std::string &w) { spit(w + "/hm.bmp", "BM not a bitmap"); },
+    {"height_map", [](const std::string &w) { file_write(w + "/hm.bmp", "BM not a bitmap"); },
      [](const std::string &) { return lines{"^w/hm.bmp: fault: SDL_LoadBMP: "}; }, 1, 0},
     {"height_map_palette", [](const std::string &w) { bmp_palette(w + "/hm.bmp"); },
      [](const std::string &) {
        return lines{"^w/hm.bmp: warning: is a palette image: its pixels hold no height and the terrain will be flat"};
      },
      0, 1},
-    {"texture_png", [](const std::string &w) { spit(w + "/textures/oak.png", slurp(w + "/textures/oak.png").substr(0, 300)); },
+    {"texture_png", [](const std::string &w) { file_write(w + "/textures/oak.png", file_read(w + "/textures/oak.png").substr(0, 300)); },
      [](const std::string &w) {
        return lines{"^w/textures/oak.png: fault: IMG_Load: w/textures/oak.png: PNG chunk 'IDAT' at byte [0-9]+ declares [0-9]+ "
                     "bytes past the end of the file \\(texture of object 'oak', index line " +
                     str(line_of(w + "/index", "file textures/oak.png")) + "\\)$"};
      },
      1, 0},
-    {"texture_dds", [](const std::string &w) { spit(w + "/textures/pine.dds", slurp(w + "/textures/pine.dds").substr(0, 1000)); },
+    {"texture_dds", [](const std::string &w) { file_write(w + "/textures/pine.dds", file_read(w + "/textures/pine.dds").substr(0, 1000)); },
      [](const std::string &) {
        return lines{"^w/textures/pine.dds: fault: expression '\\(r = fread\\(buf, 1, size, fp\\)\\) == size' is false "
                     "\\(texture of object 'pine', index line [0-9]+\\)$"};
@@ -193,7 +180,7 @@ static const broken_world broken[] = {
     {"sky_face", [](const std::string &w) { fs::copy_file(w + "/credits.png", w + "/skybox/top.png", fs::copy_options::overwrite_existing); },
      [](const std::string &) { return lines{"^w/skybox/top.png: fault: cube map face skybox/top.png is [0-9]+x[0-9]+, expected 64x64$"}; },
      1, 0},
-    {"colour_table", [](const std::string &w) { bmp_to_32bit(w + "/clut/lush.bmp"); },
+    {"colour_table", [](const std::string &w) { bmp_set_pixel(w + "/clut/lush.bmp", 0, 0, 0, SDL_PIXELFORMAT_ARGB8888); },
      [](const std::string &w) {
        return lines{"^w/clut/lush.bmp: fault: image must be 24 bpp \\(clut: of brush 2f8f2f, brushes line " +
                     str(line_of(w + "/brushes", "clut:clut/lush.bmp")) + "\\)$"};
@@ -207,7 +194,7 @@ static const broken_world broken[] = {
                     str(line_of(w + "/brushes", "footsteps:sounds/steps_grass.def")) + "\\)$"};
      },
      1, 0},
-    {"sound_file", [](const std::string &w) { spit(w + "/sounds/step_snow_2.wav", std::string(2000, 'R')); },
+    {"sound_file", [](const std::string &w) { file_write(w + "/sounds/step_snow_2.wav", std::string(2000, 'R')); },
      [](const std::string &) {
        return lines{"^w/sounds/step_snow_2.wav: fault: Mix_LoadWAV: .* \\(sound2 of w/sounds/steps_snow.def\\)$"};
      },

@@ -8,7 +8,6 @@
 #include <filesystem>
 #include <regex>
 #include <set>
-#include <sstream>
 
 namespace fs = std::filesystem;
 
@@ -25,12 +24,8 @@ static std::string world_dir(const std::string &options = "--preset tiny") {
   std::string dir = g_e2e_run_dir + "/_world" + std::regex_replace(options, std::regex("[- ]+"), "-");
   std::error_code ec;
   fs::remove_all(dir, ec);
-  std::vector<std::string> argv = {E2E_WORLDGEN};
-  std::istringstream in(options);
-  for (std::string w; in >> w;) argv.push_back(w);
-  argv.push_back(dir);
   std::string log;
-  if (int code = proc_run(argv, 180000, &log)) {
+  if (int code = proc_run({"sh", "-c", E2E_WORLDGEN " " + options + " '" + dir + "' 2>&1"}, 180000, &log)) {
     fprintf(stderr, "e2e: velder-worldgen %s failed (%d): %s\n", options.c_str(), code, log.c_str());
     dir.clear();
   }
@@ -45,12 +40,8 @@ static bool link_world(game *g, const std::string &world) {
   std::error_code ec;
   for (const fs::directory_entry &e : fs::directory_iterator(world, ec)) {
     std::string to = game_data_path(g, e.path().filename().string());
-    if (e.path().filename() == "param.cfg")
-      fs::copy_file(e.path(), to, ec);
-    else if (e.is_directory())
-      fs::create_directory_symlink(e.path(), to, ec);
-    else
-      fs::create_symlink(e.path(), to, ec);
+    if (e.path().filename() == "param.cfg") fs::copy_file(e.path(), to, ec);
+    else fs::create_symlink(e.path(), to, ec);
     if (ec) return fprintf(stderr, "e2e: cannot link %s: %s\n", to.c_str(), ec.message().c_str()), false;
   }
   return !world.empty();

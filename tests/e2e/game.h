@@ -7,9 +7,8 @@
 #include <sys/types.h>
 #include <vector>
 
-// One run of the game. The working directory is runs/<name>: it holds a copy of shader/ that a
-// test may break, the data root "data" and the captured output, and it stays after the test
-// for inspection (captures land there too).
+// One run of the game, in runs/<name>: a copy of shader/ that a test may break, the data root
+// "data", the captured output and the captures, kept after the test for inspection.
 struct game {
   std::string name;
   std::string dir;               // working directory
@@ -35,8 +34,7 @@ bool game_has_world(void);
 // default", "--preset tiny --weather rain"); false when it cannot be made.
 bool game_use_world(game *g, const std::string &options);
 std::string game_data_path(const game *g, const std::string &rel);
-// Turns a linked entry of the data root (file or folder, and the folders above it) into a copy
-// of its own, to be edited.
+// Makes a linked entry of the data root (and the folders above it) a copy of its own, to edit.
 bool game_own_data(game *g, const std::string &rel);
 // Replaces every occurrence of from in a data file (made the run's own); false without one.
 bool game_edit(game *g, const std::string &rel, const std::string &from, const std::string &to);
@@ -64,8 +62,7 @@ bool game_screenshot(game *g, image *img);
 xw_id error_box_wait(int timeout_ms);
 bool error_box_close(xw_id box);
 
-// Waits for the process to end; stores the exit code. On timeout the process group is killed
-// and false is returned: a test never hangs.
+// Waits for the process to end and stores its exit code; on timeout kills it and returns false.
 bool game_wait_exit(game *g, int timeout_ms);
 void game_stop(game *g);
 
@@ -73,8 +70,7 @@ std::string game_stdout(const game *g);
 std::string game_stderr(const game *g);
 // Exit state and the last lines of both streams, for failure messages.
 std::string game_report(game *g);
-// Waits until the captured stdout (or stderr) holds text; the game's stdout is line-buffered
-// for this (stdbuf), so information lines show while it runs.
+// Waits until the captured stdout (or stderr) holds text; stdout is line-buffered (stdbuf).
 bool game_wait_output(game *g, const std::string &text, int timeout_ms, bool on_stderr = false);
 // The statistics the game prints when it quits ("stats_print: r.fps 57"), by counter name.
 std::map<std::string, double> game_stats(const game *g);

@@ -2,7 +2,6 @@
 // key 0, a table made from a screenshot, the glide between regions' tables, rain and snow.
 #include "fixture.h"
 
-#include <SDL.h>
 #include <cmath>
 #include <filesystem>
 #include <regex>
@@ -132,8 +131,6 @@ struct weather_case {
   bool (*mark)(const image &, int, int);
   long least;
 };
-
-void PrintTo(const weather_case &c, std::ostream *os) { *os << c.weather; }
 
 class weather : public game_test, public testing::WithParamInterface<weather_case> {};
 

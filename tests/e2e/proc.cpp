@@ -2,29 +2,21 @@
 #include "proc.h"
 
 #include <cerrno>
+#include <chrono>
 #include <csignal>
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
-#include <ctime>
 #include <fcntl.h>
 #include <fstream>
 #include <sstream>
 #include <sys/prctl.h>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 long long proc_now_ms(void) {
-  timespec ts;
-  clock_gettime(CLOCK_MONOTONIC, &ts);
-  return (long long)ts.tv_sec * 1000 + ts.tv_nsec / 1000000;
+  return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch()).count();
 }
 
-void proc_sleep_ms(int ms) {
-  timespec ts = {ms / 1000, (long)(ms % 1000) * 1000000L};
-  while (nanosleep(&ts, &ts) == -1 && errno == EINTR) {
-  }
-}
+void proc_sleep_ms(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
 static void redirect(const std::string &path, int fd) {
   if (path.empty()) return;

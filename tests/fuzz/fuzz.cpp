@@ -54,21 +54,14 @@ void fuzz_check_files(void) {
   closedir(d);
 }
 
-static size_t param_size(int type) {
-  switch (type) {
-  case PT_STRING: return PARAM_STRING_SIZE;
-  case PT_VEC3: return 3 * sizeof(float);
-  default: return 4;
-  }
-}
-
 void fuzz_params_reset(void) {
   static unsigned char saved[NPARAMS][PARAM_STRING_SIZE];
   static bool have;
   for (int i = 0; i < NPARAMS; i++) {
     const param_row &p = g_params[i];
-    if (have) memcpy(p.ptr, saved[i], param_size(p.type));
-    else memcpy(saved[i], p.ptr, param_size(p.type));
+    size_t n = p.type == PT_STRING ? PARAM_STRING_SIZE : p.type == PT_VEC3 ? 3 * sizeof(float) : 4;
+    if (have) memcpy(p.ptr, saved[i], n);
+    else memcpy(saved[i], p.ptr, n);
   }
   have = true;
 }
