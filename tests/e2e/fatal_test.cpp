@@ -75,6 +75,8 @@ const fatal_case k_cases[] = {
      {"error: cfg_get_vec2#[0-9]+: volume type error"}, true},
 };
 
+void PrintTo(const fatal_case &c, std::ostream *os) { *os << c.name; }
+
 class fatal : public game_test, public ::testing::WithParamInterface<fatal_case> {};
 
 TEST_P(fatal, message_box_and_status_1) {

@@ -132,6 +132,8 @@ struct weather_case {
   long least;
 };
 
+void PrintTo(const weather_case &c, std::ostream *os) { *os << c.weather; }
+
 class weather : public game_test, public testing::WithParamInterface<weather_case> {};
 
 // Weather against a clear sky: the brushes lose their objects, so nothing but the falling rain
