@@ -13,9 +13,8 @@ enum {
   E2E_EXIT_MS = 20000,   // quit request to process end
 };
 
-// A case adjusts the scratch folder (game_param, game_edit, ...), runs the game, drives it and
-// checks what it shows and prints. The scratch folder (runs/<suite>.<case>) stays after the run
-// with stdout.txt, stderr.txt and the captures; it is emptied when the case runs again.
+// A case adjusts its scratch folder runs/<suite>.<case> (game_param, game_edit, ...), runs the
+// game, drives it and checks what it shows and prints; the folder is emptied when it runs again.
 class game_test : public ::testing::Test {
  protected:
   game g;

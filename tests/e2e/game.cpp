@@ -8,7 +8,6 @@
 #include <filesystem>
 #include <regex>
 #include <set>
-#include <sstream>
 
 namespace fs = std::filesystem;
 
@@ -25,12 +24,8 @@ static std::string world_dir(const std::string &options = "--preset tiny") {
   std::string dir = g_e2e_run_dir + "/_world" + std::regex_replace(options, std::regex("[- ]+"), "-");
   std::error_code ec;
   fs::remove_all(dir, ec);
-  std::vector<std::string> argv = {E2E_WORLDGEN};
-  std::istringstream in(options);
-  for (std::string w; in >> w;) argv.push_back(w);
-  argv.push_back(dir);
   std::string log;
-  if (int code = proc_run(argv, 180000, &log)) {
+  if (int code = proc_run({"sh", "-c", E2E_WORLDGEN " " + options + " '" + dir + "' 2>&1"}, 180000, &log)) {
     fprintf(stderr, "e2e: velder-worldgen %s failed (%d): %s\n", options.c_str(), code, log.c_str());
     dir.clear();
   }
@@ -45,12 +40,8 @@ static bool link_world(game *g, const std::string &world) {
   std::error_code ec;
   for (const fs::directory_entry &e : fs::directory_iterator(world, ec)) {
     std::string to = game_data_path(g, e.path().filename().string());
-    if (e.path().filename() == "param.cfg")
-      fs::copy_file(e.path(), to, ec);
-    else if (e.is_directory())
-      fs::create_directory_symlink(e.path(), to, ec);
-    else
-      fs::create_symlink(e.path(), to, ec);
+    if (e.path().filename() == "param.cfg") fs::copy_file(e.path(), to, ec);
+    else fs::create_symlink(e.path(), to, ec);
     if (ec) return fprintf(stderr, "e2e: cannot link %s: %s\n", to.c_str(), ec.message().c_str()), false;
   }
   return !world.empty();
@@ -107,14 +98,6 @@ void game_param(game *g, const std::string &line) {
   std::string text = file_read(game_data_path(g, "param.cfg"));
   if (!text.empty() && text.back() != '\n') text += "\n";
   file_write(game_data_path(g, "param.cfg"), text + line + "\n");
-}
-
-void game_param_drop(game *g, const std::string &prefix) {
-  std::istringstream in(file_read(game_data_path(g, "param.cfg")));
-  std::string line, kept;
-  while (std::getline(in, line))
-    if (line.compare(0, prefix.size(), prefix) != 0) kept += line + "\n";
-  file_write(game_data_path(g, "param.cfg"), kept);
 }
 
 std::string game_shader_path(const game *g, const std::string &file) { return g->dir + "/shader/" + file; }
@@ -223,19 +206,16 @@ void game_stop(game *g) {
 std::string game_stdout(const game *g) { return file_read(g->out_path); }
 std::string game_stderr(const game *g) { return file_read(g->err_path); }
 
-static std::string tail(const std::string &text, int lines) {
-  size_t at = text.size() - (!text.empty() && text.back() == '\n');
-  while (lines-- > 0) {
-    size_t nl = at == 0 ? std::string::npos : text.rfind('\n', at - 1);
-    if (nl == std::string::npos) return text;
-    at = nl;
-  }
-  return text.substr(at + 1);
+// The last six lines of text.
+static std::string tail(const std::string &text) {
+  size_t at = text.size();
+  for (int i = 0; i < 7 && at != std::string::npos && at > 0; i++) at = text.rfind('\n', at - 1);
+  return at == std::string::npos ? text : text.substr(at + 1);
 }
 
 std::string game_report(game *g) {
   std::string r = game_running(g) ? "still running" : "exit code " + std::to_string(g->exit_code);
-  return r + " (" + g->dir + ")\nstdout ends:\n" + tail(game_stdout(g), 6) + "stderr ends:\n" + tail(game_stderr(g), 6);
+  return r + " (" + g->dir + ")\nstdout ends:\n" + tail(game_stdout(g)) + "stderr ends:\n" + tail(game_stderr(g));
 }
 
 bool game_wait_output(game *g, const std::string &text, int timeout_ms, bool on_stderr) {

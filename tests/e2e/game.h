@@ -7,9 +7,8 @@
 #include <sys/types.h>
 #include <vector>
 
-// One run of the game. The working directory is runs/<name>: it holds a copy of shader/ that a
-// test may break, the data root "data" and the captured output, and it stays after the test
-// for inspection (captures land there too).
+// One run of the game, in runs/<name>: a copy of shader/ that a test may break, the data root
+// "data", the captured output and the captures, kept after the test for inspection.
 struct game {
   std::string name;
   std::string dir;               // working directory
@@ -34,21 +33,16 @@ bool game_has_world(void);
 // Replaces the data root by another generated world: velder-worldgen's options ("--preset
 // default", "--preset tiny --weather rain"); false when it cannot be made.
 bool game_use_world(game *g, const std::string &options);
-// Path of an entry of the data root.
 std::string game_data_path(const game *g, const std::string &rel);
-// Turns a linked entry of the data root (file or folder, and the folders above it) into a copy
-// of its own, to be edited.
+// Makes a linked entry of the data root (and the folders above it) a copy of its own, to edit.
 bool game_own_data(game *g, const std::string &rel);
 // Replaces every occurrence of from in a data file (made the run's own); false without one.
 bool game_edit(game *g, const std::string &rel, const std::string &from, const std::string &to);
-// Appends one line to the data root's param.cfg (later lines win).
+// Appends a line to param.cfg (later lines win).
 void game_param(game *g, const std::string &line);
-// Removes the param.cfg lines that begin with prefix (to get a compiled-in default back).
-void game_param_drop(game *g, const std::string &prefix);
 std::string game_shader_path(const game *g, const std::string &file);
 
 bool game_start(game *g);
-// Waits for the game's own window; false on timeout or when the process ended first.
 bool game_wait_window(game *g, int timeout_ms);
 std::string game_title(const game *g);
 bool game_running(game *g);
@@ -57,32 +51,26 @@ bool game_running(game *g);
 bool game_key(game *g, const std::string &keysym);
 // Presses a button at (x, y) for hold_ms; a left click is held until the game took the mouse.
 bool game_click(game *g, int x, int y, int button = 1, int hold_ms = 50);
-// Resizes the window and waits until it reports the size.
 bool game_resize(game *g, int w, int h);
-// A window manager's close request (WM_DELETE_WINDOW).
 bool game_close(game *g);
-// Captures the window and saves it as dir/<shot>.png; the path goes to *saved.
+// Captures the window, saved as dir/<shot>.png (the path goes to *saved).
 bool game_capture(game *g, const std::string &shot, image *img, std::string *saved = nullptr);
 // Presses P and reads the whole new "screenshot.bmp".
 bool game_screenshot(game *g, image *img);
 
-// The fatal-error box ("Error"), waited for up to timeout_ms; 0 when none came.
+// The fatal-error box ("Error"), or 0 when none came.
 xw_id error_box_wait(int timeout_ms);
-// Presses Return in the box; falls back to a close request.
 bool error_box_close(xw_id box);
 
-// Waits for the process to end; stores the exit code. On timeout the process group is killed
-// and false is returned: a test never hangs.
+// Waits for the process to end and stores its exit code; on timeout kills it and returns false.
 bool game_wait_exit(game *g, int timeout_ms);
-// Kills what is left of the run (fixture tear-down).
 void game_stop(game *g);
 
 std::string game_stdout(const game *g);
 std::string game_stderr(const game *g);
 // Exit state and the last lines of both streams, for failure messages.
 std::string game_report(game *g);
-// Waits until the captured stdout (or stderr) holds text; the game's stdout is line-buffered
-// for this (stdbuf), so information lines show while it runs.
+// Waits until the captured stdout (or stderr) holds text; stdout is line-buffered (stdbuf).
 bool game_wait_output(game *g, const std::string &text, int timeout_ms, bool on_stderr = false);
 // The statistics the game prints when it quits ("stats_print: r.fps 57"), by counter name.
 std::map<std::string, double> game_stats(const game *g);
@@ -92,10 +80,8 @@ std::map<std::string, double> game_stats(const game *g);
 image img_make(int w, int h, const std::function<uint32_t(int x, int y)> &colour);
 bool img_write(const image &img, const std::string &path);
 bool img_load_bmp(const std::string &path, image *img);
-// Saves a capture as <path_without_ext>.png for inspection; returns the path.
 std::string img_save(const image &img, const std::string &path_without_ext);
 uint32_t img_pixel(const image &img, int x, int y); // 0xRRGGBB
-// Fraction of the rectangle's pixels for which test(r, g, b) holds.
 double img_fraction(const image &img, int x0, int y0, int x1, int y1, const std::function<bool(int, int, int)> &test);
 void img_mean(const image &img, int x0, int y0, int x1, int y1, double out[3]); // per channel, 0..255
 int img_colour_count(const image &img); // distinct colours on a 4-bit-per-channel grid

@@ -2,7 +2,6 @@
 // key 0, a table made from a screenshot, the glide between regions' tables, rain and snow.
 #include "fixture.h"
 
-#include <SDL.h>
 #include <cmath>
 #include <filesystem>
 #include <regex>

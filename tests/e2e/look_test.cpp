@@ -5,8 +5,7 @@
 #include <SDL.h>
 #include <algorithm>
 #include <cmath>
-#include <cstring>
-#include <sstream>
+#include <regex>
 
 namespace {
 
@@ -15,14 +14,12 @@ const char *const FACE_NAMES[6] = {"front", "right", "back", "left", "top", "bot
 
 // Index of the face colour nearest to a pixel.
 int nearest_face(uint32_t px) {
-  int best = -1;
-  long best_d = 1L << 40;
-  for (int i = 0; i < 6; i++) {
-    long d = 0;
-    for (int sh = 0; sh <= 16; sh += 8) d += std::pow(long((px >> sh) & 255) - long((FACE_COLOURS[i] >> sh) & 255), 2);
-    if (d < best_d) best_d = d, best = i;
-  }
-  return best;
+  auto d = [px](uint32_t c) {
+    double s = 0;
+    for (int sh = 0; sh <= 16; sh += 8) s += std::pow(int(px >> sh & 255) - int(c >> sh & 255), 2);
+    return s;
+  };
+  return int(std::min_element(FACE_COLOURS, FACE_COLOURS + 6, [&](uint32_t a, uint32_t b) { return d(a) < d(b); }) - FACE_COLOURS);
 }
 
 class look : public game_test {
@@ -43,14 +40,10 @@ class look : public game_test {
   // The "file" line of the named objects in the catalogue pointed at another texture.
   void retexture(const std::vector<std::string> &names, const std::string &file) {
     ASSERT_TRUE(game_own_data(&g, "index"));
-    std::string text = file_read(game_data_path(&g, "index")), out, object, line;
-    std::istringstream in(text);
-    while (std::getline(in, line)) {
-      if (line.compare(0, 7, "object ") == 0) object = line.substr(7);
-      bool mine = std::find(names.begin(), names.end(), object) != names.end();
-      out += (mine && line.compare(0, 5, "file ") == 0 ? "file " + file : line) + "\n";
-    }
-    ASSERT_TRUE(file_write(game_data_path(&g, "index"), out));
+    std::string text = file_read(game_data_path(&g, "index"));
+    for (const std::string &n : names)
+      text = std::regex_replace(text, std::regex("((^|\n)object " + n + "\n([^\n]+\n)*?)file [^\n]*"), "$1file " + file);
+    ASSERT_TRUE(file_write(game_data_path(&g, "index"), text));
   }
   double share(int y0, int y1, bool (*test)(int, int, int)) { return img_fraction(img, 0, y0, img.w, y1, test); }
   image img;

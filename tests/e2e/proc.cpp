@@ -2,29 +2,21 @@
 #include "proc.h"
 
 #include <cerrno>
+#include <chrono>
 #include <csignal>
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
-#include <ctime>
 #include <fcntl.h>
 #include <fstream>
 #include <sstream>
 #include <sys/prctl.h>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 long long proc_now_ms(void) {
-  timespec ts;
-  clock_gettime(CLOCK_MONOTONIC, &ts);
-  return (long long)ts.tv_sec * 1000 + ts.tv_nsec / 1000000;
+  return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch()).count();
 }
 
-void proc_sleep_ms(int ms) {
-  timespec ts = {ms / 1000, (long)(ms % 1000) * 1000000L};
-  while (nanosleep(&ts, &ts) == -1 && errno == EINTR) {
-  }
-}
+void proc_sleep_ms(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
 static void redirect(const std::string &path, int fd) {
   if (path.empty()) return;
@@ -42,18 +34,10 @@ pid_t proc_spawn(const std::vector<std::string> &argv, const std::string &dir,
   std::vector<char *> args;
   for (const std::string &a : argv) args.push_back(const_cast<char *>(a.c_str()));
   args.push_back(nullptr);
-  // The environment: ours, with the extra entries replacing any of the same name.
-  std::vector<std::string> envs;
-  for (char **e = environ; *e; e++) {
-    std::string cur = *e;
-    bool replaced = false;
-    for (const std::string &x : env)
-      if (cur.compare(0, x.find('=') + 1, x, 0, x.find('=') + 1) == 0) replaced = true;
-    if (!replaced) envs.push_back(cur);
-  }
-  for (const std::string &x : env) envs.push_back(x);
+  // The environment: the extra entries before ours, so that getenv finds them first.
   std::vector<char *> envp;
-  for (std::string &e : envs) envp.push_back(const_cast<char *>(e.c_str()));
+  for (const std::string &x : env) envp.push_back(const_cast<char *>(x.c_str()));
+  for (char **e = environ; *e; e++) envp.push_back(*e);
   envp.push_back(nullptr);
   pid_t parent = getpid();
   pid_t pid = fork();

@@ -5,24 +5,20 @@
 #include <sys/types.h>
 #include <vector>
 
-// Starts argv[0] with argv in its own process group, in dir (if not empty), with stdout and
-// stderr sent to the given files (empty: inherited) and extra "NAME=value" entries added to
-// the environment. The child dies with the test process. Returns the pid, or -1.
+// Starts argv in its own process group, in dir, stdout and stderr to the files (empty: as ours),
+// with extra "NAME=value" entries in its environment; it dies with us. Returns the pid, or -1.
 pid_t proc_spawn(const std::vector<std::string> &argv, const std::string &dir,
                  const std::string &out_path, const std::string &err_path,
                  const std::vector<std::string> &env);
-// Waits up to timeout_ms for pid to end. Returns 1 and stores the raw wait status when it
-// ended, 0 on timeout (the child keeps running).
+// Waits up to timeout_ms for pid to end: 1 with its raw wait status, 0 on timeout.
 int proc_wait(pid_t pid, int timeout_ms, int *status);
 // SIGKILL to the child's whole process group, then reaps it (bounded).
 void proc_kill_group(pid_t pid);
-// Exit code of a wait status, or 128 + signal number when the child was killed.
+// Exit code of a wait status; 128 + signal number when the child was killed.
 int proc_exit_code(int status);
-// Runs a short helper command (xdotool, velder-worldgen) to completion with a deadline; its
-// output goes to *out when out is given. Returns its exit code, or -1 when it had to be killed.
+// Runs a short helper command with a deadline, its output to *out: its exit code, -1 if killed.
 int proc_run(const std::vector<std::string> &argv, int timeout_ms, std::string *out = nullptr);
-// Milliseconds of a monotonic clock.
-long long proc_now_ms(void);
+long long proc_now_ms(void); // monotonic
 void proc_sleep_ms(int ms);
 // Polls cond every 50 ms until it holds (true) or timeout_ms have passed (false).
 bool proc_until(const std::function<bool()> &cond, int timeout_ms);

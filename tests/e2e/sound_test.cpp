@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
-#include <regex>
 
 namespace fs = std::filesystem;
 
@@ -27,11 +26,7 @@ std::string hum_wav(int amplitude) {
   return b;
 }
 
-long long frames_written(const std::string &raw) {
-  std::error_code ec;
-  uintmax_t n = fs::file_size(raw, ec);
-  return ec ? 0 : (long long)(n / 4); // 16-bit stereo
-}
+long long frames_written(const std::string &raw) { return (long long)(file_read(raw).size() / 4); } // 16-bit stereo
 
 // RMS of the left channel in windows of 500 frames (ten periods of the hum), from frame a to b.
 std::vector<double> window_rms(const std::string &pcm, long long a, long long b) {
@@ -89,10 +84,6 @@ TEST_F(sound, disk_output_has_steps_at_the_walking_pace_and_only_the_ambient_whe
   long long stand1 = frames_written(raw);
   quit_cleanly();
 
-  std::string out = game_stdout(&g);
-  EXPECT_NE(out.find("snd_init: audio initialized: 22050Hz, channels 2\n"), std::string::npos) << out;
-  EXPECT_NE(out.find("snd_load: data/hum.wav loaded\n"), std::string::npos) << out;
-  EXPECT_TRUE(std::regex_search(out, std::regex("\nsnd_load: data/sounds/step_[a-z]+_[0-9]+\\.wav loaded\n"))) << out;
 
   std::string pcm = file_read(raw);
   ASSERT_GT(walk0 - stand0, 22050) << "the disk driver wrote under a second in 2.5 s";
@@ -107,8 +98,6 @@ TEST_F(sound, disk_output_has_steps_at_the_walking_pace_and_only_the_ambient_whe
   std::vector<double> at = step_onsets(walk, hum);
   std::string when;
   for (double t : at) when += " " + std::to_string(t).substr(0, 5);
-  printf("note: %zu steps in %.2f s of walking (%.2f s written) at%s\n", at.size(), walk_secs,
-         (walk1 - walk0) / 22050.0, when.c_str());
   // a step every 600 ms of full input, later when the machine runs slow; the first at once
   EXPECT_GE(at.size(), (size_t)(walk_secs / 1.0)) << when;
   EXPECT_LE(at.size(), (size_t)(walk_secs / 0.6) + 1) << when;

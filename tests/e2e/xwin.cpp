@@ -4,7 +4,6 @@
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
-#include <cstdio>
 
 static Display *dpy;
 
@@ -31,29 +30,27 @@ static void walk(Window w, std::vector<xw_id> *out) {
   if (kids) XFree(kids);
 }
 
-static long win_pid(xw_id win) {
-  Atom a = XInternAtom(dpy, "_NET_WM_PID", False), type;
+// A window property of the given type as bytes, "" when absent.
+static std::string prop(xw_id win, const char *name, Atom want) {
+  Atom type;
   int format;
   unsigned long n, after;
   unsigned char *data = nullptr;
-  long pid = -1;
-  if (XGetWindowProperty(dpy, win, a, 0, 1, False, XA_CARDINAL, &type, &format, &n, &after, &data) == Success &&
-      data && n == 1 && format == 32)
-    pid = (long)*(unsigned long *)data;
+  std::string out;
+  Atom atom = XInternAtom(dpy, name, False);
+  if (XGetWindowProperty(dpy, win, atom, 0, 1024, False, want, &type, &format, &n, &after, &data) == Success && data && type == want)
+    out.assign((const char *)data, format == 32 ? n * sizeof(long) : n * format / 8);
   if (data) XFree(data);
-  return pid;
+  return out;
+}
+
+static long win_pid(xw_id win) {
+  std::string p = prop(win, "_NET_WM_PID", XA_CARDINAL);
+  return p.size() == sizeof(long) ? *(const long *)p.data() : -1;
 }
 
 std::string xw_name(xw_id win) {
-  std::string name;
-  Atom net = XInternAtom(dpy, "_NET_WM_NAME", False), utf8 = XInternAtom(dpy, "UTF8_STRING", False), type;
-  int format;
-  unsigned long n, after;
-  unsigned char *data = nullptr;
-  if (XGetWindowProperty(dpy, win, net, 0, 1024, False, utf8, &type, &format, &n, &after, &data) == Success &&
-      data && type == utf8)
-    name.assign((const char *)data, n);
-  if (data) XFree(data);
+  std::string name = prop(win, "_NET_WM_NAME", XInternAtom(dpy, "UTF8_STRING", False));
   char *s = nullptr;
   if (name.empty() && XFetchName(dpy, win, &s) && s) name = s, XFree(s);
   return name;
@@ -105,27 +102,18 @@ bool xw_pointer_grabbed(void) {
   return r == AlreadyGrabbed;
 }
 
-static int mask_shift(unsigned long mask) {
-  int s = 0;
-  while (mask && !(mask & 1)) mask >>= 1, s++;
-  return s;
-}
-
 bool xw_capture(xw_id win, image *img) {
   int w, h;
   if (!xw_size(win, &w, &h) || w <= 0 || h <= 0) return false;
   XImage *xi = XGetImage(dpy, win, 0, 0, (unsigned)w, (unsigned)h, AllPlanes, ZPixmap);
   if (!xi) return false;
-  int rs = mask_shift(xi->red_mask), gs = mask_shift(xi->green_mask), bs = mask_shift(xi->blue_mask);
   img->w = w, img->h = h;
   img->rgb.resize((size_t)w * h * 3);
   for (int y = 0; y < h; y++)
     for (int x = 0; x < w; x++) {
-      unsigned long p = XGetPixel(xi, x, y);
+      unsigned long p = XGetPixel(xi, x, y); // the suite's Xvfb is 24-bit TrueColor: 0xRRGGBB
       uint8_t *o = &img->rgb[((size_t)y * w + x) * 3];
-      o[0] = (uint8_t)((p & xi->red_mask) >> rs);
-      o[1] = (uint8_t)((p & xi->green_mask) >> gs);
-      o[2] = (uint8_t)((p & xi->blue_mask) >> bs);
+      o[0] = (uint8_t)(p >> 16), o[1] = (uint8_t)(p >> 8), o[2] = (uint8_t)p;
     }
   XDestroyImage(xi);
   return true;

@@ -3,6 +3,7 @@
 #include "core/file.h"
 #include "core/params.h"
 #include <dirent.h>
+#include <filesystem>
 #include <fcntl.h>
 #include <unistd.h>
 #include <cstdio>
@@ -12,12 +13,8 @@
 static char root[64];
 
 static void remove_root(void) {
-  DIR *d = opendir(root);
-  if (!d) return;
-  while (struct dirent *e = readdir(d))
-    if (e->d_name[0] != '.') unlink((std::string(root) + "/" + e->d_name).c_str());
-  closedir(d);
-  rmdir(root);
+  std::error_code ec;
+  std::filesystem::remove_all(root, ec);
 }
 
 const char *fuzz_root(void) {
@@ -57,21 +54,14 @@ void fuzz_check_files(void) {
   closedir(d);
 }
 
-static size_t param_size(int type) {
-  switch (type) {
-  case PT_STRING: return PARAM_STRING_SIZE;
-  case PT_VEC3: return 3 * sizeof(float);
-  default: return 4;
-  }
-}
-
 void fuzz_params_reset(void) {
   static unsigned char saved[NPARAMS][PARAM_STRING_SIZE];
   static bool have;
   for (int i = 0; i < NPARAMS; i++) {
     const param_row &p = g_params[i];
-    if (have) memcpy(p.ptr, saved[i], param_size(p.type));
-    else memcpy(saved[i], p.ptr, param_size(p.type));
+    size_t n = p.type == PT_STRING ? PARAM_STRING_SIZE : p.type == PT_VEC3 ? 3 * sizeof(float) : 4;
+    if (have) memcpy(p.ptr, saved[i], n);
+    else memcpy(saved[i], p.ptr, n);
   }
   have = true;
 }

@@ -9,9 +9,8 @@
 
 // The scratch data root, made on first use, set as g_root and removed at exit.
 const char *fuzz_root(void);
-// Writes the bytes to root/name; returns the full path.
 std::string fuzz_write(const char *name, const uint8_t *data, size_t size);
-// Every parameter back to the value it had before the first input.
+// Every parameter back to its value before the first input.
 void fuzz_params_reset(void);
 // True when f finished; a failure's message is dropped (the input failed as a bad file does).
 template <typename F> bool fuzz_try(F &&f) { return utry(std::forward<F>(f), nullptr, true); }

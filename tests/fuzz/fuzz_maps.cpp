@@ -6,6 +6,7 @@
 #include "world/brush.h"
 #include "world/terrain.h"
 #include <SDL.h>
+#include <algorithm>
 #include <cmath>
 #include <string>
 
@@ -37,9 +38,7 @@ static void as_object_map(SDL_Surface *s, const uint8_t *data, size_t size) {
   for (int y = 0; y < s->h && n < 16; y++)
     for (int x = 0; x < s->w && n < 16; x++) {
       uint32_t c = surf_get_pixel(s, x, y);
-      bool known = false;
-      for (int i = 0; i < n; i++) known |= seen[i] == c;
-      if (!known) seen[n++] = c;
+      if (std::find(seen, seen + n, c) == seen + n) seen[n++] = c;
     }
   SDL_UnlockSurface(s);
   for (int i = (data[size - 1] & 1) ? 1 : 0; i < n; i++) text += std::string("brush ") + ufmt("%x", seen[i]) + "\n";
