@@ -83,7 +83,7 @@ TEST_F(grading, screenshots_key_0_a_table_from_a_screenshot_and_the_glide_betwee
   int start = table_distance(warm, id), between = 0;
   for (size_t i = 0; i < left.size(); i++) {
     between += left[i] > start / 20 && left[i] < start * 19 / 20;
-    if (i) EXPECT_LE(left[i], left[i - 1]) << "the glide turned back";
+    EXPECT_LE(left[i], left[i ? i - 1 : 0]) << "the glide turned back";
   }
   EXPECT_GE(between, 1) << "no glide: " << testing::PrintToString(left); // a snap shows none
   auto arrived = [&] { return game_screenshot(&g, &settled) && table_distance(corner(settled), id) <= 1; };

@@ -119,7 +119,7 @@ static void check_world(const std::string &root, world &w) {
       EXPECT_GT(clear, 0) << "cut-out shape";
       EXPECT_GT(solid, 0);
     }
-    if (!o.pg.empty()) EXPECT_EQ(kv_read(root + "/" + o.pg).size(), 17u);
+    EXPECT_EQ(o.pg.empty() ? 17u : kv_read(root + "/" + o.pg).size(), 17u);
     trees += o.type == "mass" && !o.pg.empty();
     billboards += o.type == "mass" && o.pg.empty();
     grass += o.type == "grass";
