@@ -30,6 +30,10 @@ enum { FRAME_SKY, FRAME_TERRAIN, FRAME_GRASS, FRAME_WORLD, FRAME_WEATHER, FRAME_
 // Optional: called as each pass begins and at FRAME_END; null in the game.
 extern void (*g_frame_pass_hook)(int pass);
 
+// Every update step, right after the listener: a footstep at the walking pace.
+void footsteps_update(void);
+// The same with an explicit clock, for tests.
+void footsteps_update_at(uint32_t now);
 void cam_move(void);
 float eye_height(void);
 int32_t step_period(void);

@@ -1,6 +1,6 @@
 // Start-up: parameters, SDL, window, context, controller, GLEW, projection, shaders and registries.
 #include "app/app.h"
-#include "app/timer.h"
+#include "core/timer.h"
 #include "core/fmon.h"
 #include "core/params.h"
 #include "core/util.h"

@@ -1,7 +1,7 @@
 // The update step: events, sticks and mouse buttons, then every per-step system in order.
 #include "app/app.h"
-#include "app/timer.h"
 #include "core/params.h"
+#include "core/timer.h"
 #include "render/overlay.h"
 #include "fx/postproc.h"
 #include "fx/weather.h"
@@ -58,6 +58,12 @@ float stick_value(int16_t raw) {
 static float axis(SDL_GameControllerAxis a) {
   return g_controller ? stick_value(SDL_GameControllerGetAxis(g_controller, a)) : 0;
 }
+
+void footsteps_update_at(uint32_t now) {
+  footsteps_step(now, g_in_forward != 0 || g_in_strafe != 0, g_jump_offset, step_period());
+}
+
+void footsteps_update(void) { footsteps_update_at(SDL_GetTicks()); }
 
 void game_update(float dt) {
   SDL_Event ev;

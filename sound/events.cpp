@@ -1,9 +1,9 @@
 // Sound events: definitions with random picks, delayed and repeating starts, placement around the
 // listener, and the channel-finished notification handed from the audio thread to the main thread.
-#include "app/timer.h"
 #include "core/cfg.h"
 #include "core/file.h"
 #include "core/strmap.h"
+#include "core/timer.h"
 #include "core/util.h"
 #include "sound/sound.h"
 #include <SDL_mixer.h>

@@ -1,13 +1,11 @@
 // Ambience and footsteps: the ambient loop of the world, and a step of the ground underfoot at
 // the walking pace.
-#include "app/app.h"
 #include "core/file.h"
 #include "core/params.h"
 #include "core/util.h"
 #include "render/camera.h"
 #include "sound/sound.h"
 #include "world/brush.h"
-#include <SDL.h>
 
 static uint32_t next_step; // tick count before which no step sounds
 
@@ -18,17 +16,15 @@ void snd_ambient_start(void) {
   snd_play(path, 1, 0.7f); // never stopped
 }
 
-void footsteps_update_at(uint32_t now) {
+void footsteps_step(uint32_t now, bool moving, float jump_offset, int32_t period) {
   brush *b = objmap_get_brush(g_cam.pos[0], g_cam.pos[2]);
   if (!b->footsteps[0]) return;
-  if (g_in_forward == 0 && g_in_strafe == 0) return;
-  if (g_jump_offset >= 0.01f) return; // no steps in the air
+  if (!moving) return;
+  if (jump_offset >= 0.01f) return; // no steps in the air
   if (next_step >= now) return;
   if (!snd_def_get(b->footsteps)) snd_def_load(b->footsteps);
   snd_event_start(b->footsteps, 0, nullptr);
-  next_step = now + (uint32_t)step_period();
+  next_step = now + (uint32_t)period;
 }
-
-void footsteps_update(void) { footsteps_update_at(SDL_GetTicks()); }
 
 void footsteps_reset(void) { next_step = 0; }

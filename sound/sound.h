@@ -95,9 +95,8 @@ void snd_events_use_mixer(const snd_test_mixer *m);
 
 // The ambient loop of s_ambient_loop, first thing of world loading.
 void snd_ambient_start(void);
-// Every update step, right after the listener: a footstep at the walking pace.
-void footsteps_update(void);
-// The same with an explicit clock, for tests.
-void footsteps_update_at(uint32_t now);
+// A footstep of the ground under the camera when the walker moves on the ground and the pace
+// (period, ms) allows one at tick now; the shell's footsteps_update feeds it every update step.
+void footsteps_step(uint32_t now, bool moving, float jump_offset, int32_t period);
 // Forgets the pace (tests).
 void footsteps_reset(void);

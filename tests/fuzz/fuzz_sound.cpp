@@ -1,6 +1,6 @@
 // Fuzz target: a sound definition file, then events of it started, delayed, placed and finished
 // through a stand-in mixer (no audio device); every event must leave the list again.
-#include "app/timer.h"
+#include "core/timer.h"
 #include "core/util.h"
 #include "sound/sound.h"
 #include "tests/fuzz/fuzz.h"

@@ -1,6 +1,6 @@
 // The loop's step count, the timer queue, the camera's clamps, keys and the controller line.
 #include "app/app.h"
-#include "app/timer.h"
+#include "core/timer.h"
 #include "tests/unit/testutil.h"
 
 TEST(Loop, StepsCatchUpWithTheClock) {

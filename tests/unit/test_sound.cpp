@@ -1,7 +1,7 @@
 // Sound: the device on SDL's dummy driver, definition files, event starts, delays, repeats and
 // refusals through a stand-in mixer, placement, and the footstep pace.
 #include "app/app.h"
-#include "app/timer.h"
+#include "core/timer.h"
 #include "render/camera.h"
 #include "sound/sound.h"
 #include "tests/unit/testutil.h"

@@ -1,6 +1,6 @@
 // Sound events under two threads: the channel-finished notification fired from a second thread
 // while the main thread starts, places and polls events. Also built with ThreadSanitizer.
-#include "app/timer.h"
+#include "core/timer.h"
 #include "sound/sound.h"
 #include "tests/unit/testutil.h"
 #include <atomic>

@@ -1,6 +1,6 @@
 // Timer queue: deferred calls in insertion order. The audio thread may add entries, so every use
 // of the queue holds its lock; callbacks run outside it so they may add entries themselves.
-#include "app/timer.h"
+#include "core/timer.h"
 #include "core/array.h"
 #include <SDL.h>
 #include <mutex>
