@@ -41,6 +41,10 @@ size_t chk_phys_line(const char *path, int bufsize, size_t piece);
 // Whether path was seen before by the same kind of check (each file is checked once).
 bool chk_seen(const char *kind, const char *path);
 
+// A BMP of the data root (name under g_root) read as the game reads it, its path into path; when
+// it cannot be loaded, a fault of fmt with SDL's error and null.
+struct SDL_Surface *chk_load_bmp(const char *name, char *path, size_t size, const char *fmt);
+
 // ---- the parts, in the order the game loads (check_params.cpp ... check_sound.cpp)
 
 // param.cfg: read with the game's reader (the parameters are set afterwards), plus what the game

@@ -58,14 +58,8 @@ static bool read_brushes(bool catalogue_read) {
 // Every colour of the map, in the order it first appears, against the brushes.
 static bool check_map(void) {
   char path[sizeof g_root + 16];
-  snprintf(path, sizeof path, "%s/objmap.bmp", g_root);
-  chk_seen("image", path);
-  SDL_RWops *rw = SDL_RWFromFile(path, "rb");
-  SDL_Surface *map = rw ? SDL_LoadBMP_RW(rw, 1) : nullptr;
-  if (!map) {
-    chk_fault(path, 0, "%s", SDL_GetError());
-    return false;
-  }
+  SDL_Surface *map = chk_load_bmp("objmap.bmp", path, sizeof path, "%s");
+  if (!map) return false;
   if (map->w < 1 || map->h < 1) chk_fault(path, 0, "object map has no pixels");
   struct use {
     int col, row;

@@ -137,14 +137,8 @@ void chk_terrain(void) {
   chk_texture_user("the terrain", nullptr);
   chk_texture_get("terraintexture.png");
   char path[sizeof g_root + 16];
-  snprintf(path, sizeof path, "%s/hm.bmp", g_root);
-  chk_seen("image", path);
-  SDL_RWops *rw = SDL_RWFromFile(path, "rb");
-  SDL_Surface *s = rw ? SDL_LoadBMP_RW(rw, 1) : nullptr;
-  if (!s) {
-    chk_fault(path, 0, "SDL_LoadBMP: %s", SDL_GetError());
-    return;
-  }
+  SDL_Surface *s = chk_load_bmp("hm.bmp", path, sizeof path, "SDL_LoadBMP: %s");
+  if (!s) return;
   if (const char *why = hm_check(s)) chk_warn(path, 0, "%s", why);
   SDL_FreeSurface(s);
 }

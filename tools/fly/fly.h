@@ -19,6 +19,10 @@ void fly_path_pose(const fly_path *p, float s, float *x, float *z, float *yaw);
 // Nearest-rank percentile (0..100) of values; 0 when there are none.
 double fly_percentile(std::vector<double> values, double pct);
 double fly_mean(const std::vector<double> &values);
+// A clock in ms: CLOCK_MONOTONIC for wall time, CLOCK_PROCESS_CPUTIME_ID for the CPU time of every
+// thread (the renderer's included; other programs disturb it less than the wall time),
+// CLOCK_THREAD_CPUTIME_ID for the calling thread alone (the game's work and the vertex work).
+double fly_clock_ms(int clock);
 
 // --poses: renders the fixed poses (the start's meadow, grass at the feet, the woods, the most
 // strongly graded region, the sun, the highest ground) with the clock frozen and the generator

@@ -28,20 +28,8 @@ static const char *const PASS_NAMES[NPASS] = {"sky", "terrain", "grass", "world 
                                                "post-processing", "overlay"};
 static const char *const CSV_NAMES[NPASS] = {"sky", "terrain", "grass", "world_items", "weather", "postproc", "overlay"};
 
-// CPU time of every thread of the process (the renderer's threads included), in ms: the work a
-// pass costs, which other programs on the machine disturb less than the wall time.
-static double cpu_ms(void) {
-  struct timespec ts;
-  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
-  return (double)ts.tv_sec * 1e3 + (double)ts.tv_nsec / 1e6;
-}
-
-// CPU time of this thread alone: the game's own work and the renderer's vertex work.
-static double main_cpu_ms(void) {
-  struct timespec ts;
-  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-  return (double)ts.tv_sec * 1e3 + (double)ts.tv_nsec / 1e6;
-}
+static double cpu_ms(void) { return fly_clock_ms(CLOCK_PROCESS_CPUTIME_ID); }
+static double main_cpu_ms(void) { return fly_clock_ms(CLOCK_THREAD_CPUTIME_ID); }
 
 static double now_ms(void) {
   return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now().time_since_epoch()).count();

@@ -2,6 +2,7 @@
 #include "fly.h"
 #include <algorithm>
 #include <cmath>
+#include <time.h>
 
 static const float DEG = 57.29577951f;
 static const float LOOK_AHEAD = 8; // units
@@ -50,4 +51,10 @@ double fly_mean(const std::vector<double> &v) {
   double s = 0;
   for (double x : v) s += x;
   return v.empty() ? 0 : s / (double)v.size();
+}
+
+double fly_clock_ms(int clock) {
+  struct timespec ts;
+  clock_gettime(clock, &ts);
+  return (double)ts.tv_sec * 1e3 + (double)ts.tv_nsec / 1e6;
 }

@@ -137,21 +137,9 @@ static void capture_hook(int pass) {
 enum { NPASS = FRAME_END };
 static double least_wall[NPASS], least_cpu[NPASS], least_main[NPASS], pass_t0, pass_c0, pass_m0;
 static int pass_open = -1;
-static double cpu_now(void) {
-  struct timespec ts;
-  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
-  return (double)ts.tv_sec * 1e3 + (double)ts.tv_nsec / 1e6;
-}
-static double main_now(void) {
-  struct timespec ts;
-  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-  return (double)ts.tv_sec * 1e3 + (double)ts.tv_nsec / 1e6;
-}
-static double wall_now(void) {
-  struct timespec ts;
-  clock_gettime(CLOCK_MONOTONIC, &ts);
-  return (double)ts.tv_sec * 1e3 + (double)ts.tv_nsec / 1e6;
-}
+static double cpu_now(void) { return fly_clock_ms(CLOCK_PROCESS_CPUTIME_ID); }
+static double main_now(void) { return fly_clock_ms(CLOCK_THREAD_CPUTIME_ID); }
+static double wall_now(void) { return fly_clock_ms(CLOCK_MONOTONIC); }
 // Fragment shader invocations and samples that pass, per pass, of the last timed frame.
 static GLuint q_frag[NPASS], q_pass[NPASS];
 static double frags[NPASS], passed[NPASS];
