@@ -3,6 +3,7 @@
 #include "core/fmon.h"
 #include "core/params.h"
 #include "core/util.h"
+#include "render/texture.h"
 #include "sound/sound.h"
 #include "world/brush.h"
 #include "world/grass.h"
@@ -23,6 +24,22 @@ struct fps_sampler {
   uint32_t frames, last, samples, below60, below30;
 };
 
+// Frames around reloads: from a reload until a second later, the longest time from one frame to
+// the next is r.reload_frame_ms_max, the hitch a world maker sees when saving a file.
+static uint32_t reload_watch_until;
+
+static void watch_reloads(void) { reload_watch_until = SDL_GetTicks() + 1000; }
+
+static void frame_done(void) {
+  static uint64_t last;
+  uint64_t now = SDL_GetPerformanceCounter();
+  if (last && SDL_GetTicks() <= reload_watch_until) {
+    float ms = (float)((now - last) * 1000.0 / (double)SDL_GetPerformanceFrequency());
+    if (ms > r.reload_frame_ms_max) r.reload_frame_ms_max = ms;
+  }
+  last = now;
+}
+
 static void take_sample(fps_sampler &s) {
   SDL_SetWindowTitle(g_window, "Velder 2");
   s.samples++;
@@ -36,7 +53,7 @@ static void take_sample(fps_sampler &s) {
   s.frames = 0;
   s.last = SDL_GetTicks();
   // changed shaders, textures and tree files are reloaded here, between frames, once a second
-  fmon_poll();
+  if (fmon_poll() > 0) watch_reloads();
 }
 
 // One update step, timed: r.step_ms_max keeps the longest, the worst hitch of the run.
@@ -90,7 +107,9 @@ void game_main(void) {
       timed_update();
       count_step();
     }
+    if (texmgr_poll(false) > 0) watch_reloads(); // reloaded images decoded meanwhile
     render_frame();
+    frame_done();
     s.frames++;
     if (SDL_GetTicks() - s.last > 1000) take_sample(s);
     g_wi_nsorted = 0;

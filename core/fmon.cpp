@@ -56,7 +56,8 @@ static void reload(fmon_entry *e) {
 
 // A file that is missing is left alone (no warning flood) until it is back with a new stamp;
 // an editor that replaces a file by renaming it shows the new one a poll later.
-void fmon_poll(void) {
+int fmon_poll(void) {
+  int n = 0;
   for (int i = 0; i < FMON_MAX && ftab[i]; i++) {
     fmon_entry *e = ftab[i];
     fmon_stamp now;
@@ -72,5 +73,7 @@ void fmon_poll(void) {
     e->seen = now; // a failing reload is not retried until the file changes again
     e->has_pending = 0;
     reload(e);
+    n++;
   }
+  return n;
 }

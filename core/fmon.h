@@ -25,5 +25,6 @@ int32_t fmon_register(const char *path, fmon_callback callback, void *arg);
 // Once a second, between frames. A changed file is reloaded once its size and time have held
 // still across one poll, so a file still being written is not read half way. Every reload runs
 // in a recoverable scope: a failing one warns, and the callbacks keep what was loaded before.
-void fmon_poll(void);
+// The number of reloads run.
+int fmon_poll(void);
 const fmon_entry *fmon_get(int32_t slot);

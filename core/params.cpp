@@ -77,6 +77,7 @@ const stat_row g_stats[NSTATS] = {
     {"r.texmgr_ntex", ST_UINT, &r.texmgr_ntex},
     {"r.grass_ntris", ST_UINT, &r.grass_ntris},
     {"r.step_ms_max", ST_FLOAT, &r.step_ms_max},
+    {"r.reload_frame_ms_max", ST_FLOAT, &r.reload_frame_ms_max},
     {"r.walk_dist", ST_FLOAT, &r.walk_dist},
     {"r.region_changes", ST_UINT, &r.region_changes},
     {"r.grass_built", ST_UINT, &r.grass_built},

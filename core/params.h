@@ -5,7 +5,7 @@
 
 enum { PT_INT = 0, PT_BOOL = 1, PT_FLOAT = 2, PT_STRING = 3, PT_VEC3 = 4 };
 enum { ST_UINT = 1, ST_FLOAT = 2 };
-enum { PARAM_STRING_SIZE = 64, NPARAMS = 31, NSTATS = 21, PARAM_LINE_SIZE = 512 };
+enum { PARAM_STRING_SIZE = 64, NPARAMS = 31, NSTATS = 22, PARAM_LINE_SIZE = 512 };
 
 struct param_row {
   const char *name;
@@ -48,7 +48,8 @@ struct r_stats {
   uint32_t fps = 0, fps_min = 12345678, fps_max = 0;
   float fps_lt_30, fps_lt_60;
   uint32_t ndraw, ndraw_peak, ncull_peak, texmgr_ntex, grass_ntris;
-  float step_ms_max; // longest update step in milliseconds: the worst hitch of the run
+  float step_ms_max;         // longest update step in milliseconds: the worst hitch of the run
+  float reload_frame_ms_max; // longest frame within a second of a live reload, in milliseconds
   // for long runs: how far the camera went, how often the brush underfoot changed, grass
   // patches built and most alive at once, most sound events at once, and the buffer and
   // texture objects still alive at the exit

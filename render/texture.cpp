@@ -10,8 +10,11 @@
 #include <GL/glu.h>
 #include <SDL.h>
 #include <SDL_image.h>
+#include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <thread>
 
 static const char *tex_root; // kept by pointer, as given to texmgr_init
 // full path -> texture record. A reload refills the record in place, so the record itself is
@@ -41,17 +44,80 @@ texture *texmgr_get(const char *name) {
   return t;
 }
 
+// Reloaded images are decoded beside the game, each on a thread of its own, so the frame a reload
+// lands in pays only the upload. A job belongs to the main thread once done is set.
+struct tex_job {
+  texture *t;
+  char path[2048];
+  tex_image img;
+  ufault fault;
+  bool ok, superseded; // superseded: the file was saved again, a newer job brings it
+  double decode_ms;
+  std::atomic<bool> done;
+};
+enum { TEX_JOBS_MAX = 32 };
+static tex_job *tex_jobs[TEX_JOBS_MAX];
+
+static double ms_since(std::chrono::steady_clock::time_point t0) {
+  return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
+}
+
+static void tex_decode_job(tex_job *j) {
+  auto t0 = std::chrono::steady_clock::now();
+  // quiet: the main thread writes the warning when it takes the result
+  j->ok = utry([&] { image_decode(j->path, &j->img); }, &j->fault, true);
+  j->decode_ms = ms_since(t0);
+  j->done.store(true, std::memory_order_release);
+}
+
 // The file monitor calls this only once the file has held still, so there is no waiting here.
 void texmgr_reload(const char *path, void *arg) {
   texture *t = tex_cache ? (texture *)sm_get(tex_cache, path) : nullptr;
   if (!t) return;
-  // read everything first: only a complete, checked file reaches the GL texture
-  tex_image img = {};
-  dds_data dds = {};
-  bool dds_file = texmgr_is_dds(path);
-  if (!utry([&] { dds_file ? dds_read(path, &dds) : image_decode(path, &img); })) return;
-  if (dds_file) dds_upload(t, &dds);
-  else image_upload(t, &img);
+  int slot = 0;
+  while (slot < TEX_JOBS_MAX && tex_jobs[slot]) slot++;
+  // read everything first: only a complete, checked file reaches the GL texture. DDS files are
+  // read as they are stored (no decoding), and when every job slot is taken the image is decoded
+  // here, at the cost of this frame.
+  if (texmgr_is_dds(path) || slot == TEX_JOBS_MAX) {
+    tex_image img = {};
+    dds_data dds = {};
+    bool dds_file = texmgr_is_dds(path);
+    if (!utry([&] { dds_file ? dds_read(path, &dds) : image_decode(path, &img); })) return;
+    if (dds_file) dds_upload(t, &dds);
+    else image_upload(t, &img);
+    return;
+  }
+  for (tex_job *j : tex_jobs)
+    if (j && j->t == t) j->superseded = true;
+  tex_job *j = new tex_job();
+  j->t = t;
+  usnprintf(j->path, sizeof j->path, "%s", path);
+  tex_jobs[slot] = j;
+  std::thread(tex_decode_job, j).detach();
+}
+
+int texmgr_poll(bool wait) {
+  int applied = 0;
+  for (tex_job *&j : tex_jobs) {
+    if (!j) continue;
+    while (wait && !j->done.load(std::memory_order_acquire)) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    if (!j->done.load(std::memory_order_acquire)) continue;
+    if (j->superseded) {
+      free(j->img.rgba);
+    } else if (!j->ok) {
+      uwarn_at(j->fault.func, j->fault.line, "%s", j->fault.msg);
+    } else {
+      auto t0 = std::chrono::steady_clock::now();
+      image_upload(j->t, &j->img);
+      uinfo_at("texmgr_poll", "%s decoded in %.0f ms beside the game, uploaded in %.0f ms", j->path, j->decode_ms,
+               ms_since(t0));
+      applied++;
+    }
+    delete j;
+    j = nullptr;
+  }
+  return applied;
 }
 
 void tex_bind_fresh(uint32_t *id) {

@@ -14,8 +14,12 @@ void texmgr_init(const char *root);
 texture *texmgr_get(const char *name);
 // File monitor callback: reloads the cached texture of path into the same record and GL name.
 // The file is decoded whole before the GL texture is touched; a file that fails to load warns
-// with its loader's message and the old texture stays.
+// with its loader's message and the old texture stays. Images other than DDS are decoded on a
+// thread of their own: texmgr_poll puts them in place.
 void texmgr_reload(const char *path, void *arg);
+// Between frames: uploads the reloaded images whose decoding is done, or warns for those that
+// failed; with wait, first waits for every decoding under way. The number of textures replaced.
+int texmgr_poll(bool wait);
 // The general image loader (anything SDL_image reads) into a new record.
 texture *load_something_else(const char *path);
 

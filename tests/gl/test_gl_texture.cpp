@@ -77,7 +77,10 @@ TEST(Texmgr, OneLoadPerPathAndReloadRefillsTheRecordOrWarnsAndKeepsTheOld) {
     SCOPED_TRACE(s.name + (s.warning ? s.warning : " good"));
     remove(d.path(s.name).c_str());
     if (!s.bytes.empty()) d.write(s.name, s.bytes);
-    std::string err = stderr_of([&] { texmgr_reload(d.path(s.name).c_str(), nullptr); });
+    std::string err = stderr_of([&] {
+      texmgr_reload(d.path(s.name).c_str(), nullptr);
+      texmgr_poll(true);
+    });
     EXPECT_TRUE(s.warning ? std::regex_match(err, std::regex(std::string("^warning: ") + s.warning + "\n$")) : err.empty()) << err;
     texture *r = texmgr_get(s.name.c_str());
     EXPECT_TRUE(r == (s.name == "sign.png" ? t : b) && t->id == ids[0] && b->id == ids[1]);
