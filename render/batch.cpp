@@ -1,6 +1,7 @@
 // Geometry batches: CPU building, buffer upload and drawing of static vertex lists.
 #include "render/batch.h"
 #include "core/util.h"
+#include "render/shader.h"
 #include "render/texture.h"
 #include <GL/glew.h>
 #include <algorithm>
@@ -184,6 +185,7 @@ static void draw_prepared(batch *b, uint32_t first, uint32_t nidx, uint32_t ibo)
     glBindBuffer(GL_ARRAY_BUFFER, b->vbo_n);
     glNormalPointer(GL_FLOAT, 0, nullptr);
   }
+  prg_drawing(nullptr);
   if (ibo) {
     glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, ibo);
     uint32_t end = ibo == b->ibo_views ? b->ni_drawn * b->nviews : b->ni_drawn;

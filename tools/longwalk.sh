@@ -28,7 +28,7 @@ export DISPLAY=$display SDL_AUDIODRIVER=dummy
 (cd "$work" && exec "$velder" "$world" >"$work/out.txt" 2>"$work/err.txt") &
 game=$!
 for _ in $(seq 120); do
-  win=$(xdotool search --pid "$game" 2>/dev/null | head -1 || true)
+  win=$(xdotool search --onlyvisible --pid "$game" 2>/dev/null | head -1 || true)
   [ -n "$win" ] && grep -q 'quadtree' "$work/out.txt" 2>/dev/null && break
   sleep 1
 done

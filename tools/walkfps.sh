@@ -35,7 +35,7 @@ mkdir "$work/hud"
   GALLIUM_HUD_DUMP_DIR="$work/hud" exec "$OLDPWD/build/velder" world >"$work/out.txt" 2>"$work/err.txt") &
 game=$!
 for _ in $(seq 60); do
-  win=$(xdotool search --pid "$game" 2>/dev/null | head -1 || true)
+  win=$(xdotool search --onlyvisible --pid "$game" 2>/dev/null | head -1 || true)
   [ -n "$win" ] && grep -q 'quadtree' "$work/out.txt" 2>/dev/null && break
   sleep 1
 done

@@ -154,7 +154,7 @@ void pg_reload(const char *path, void *arg) {
   });
   if (!ok) {
     if (nb) b_free(nb);
-    uwarn("tree '%s' keeps its old shape", o->name);
+    uinfo("tree '%s' keeps its old shape", o->name);
     return;
   }
   batch *old = o->pg.batch;
