@@ -186,15 +186,17 @@ int prg_poll(bool wait) {
     }
     if (p->next_phase != PRG_NOTING) continue;
     // a frame has been drawn since the reload: the states are noted
+    if (wait || p->notes->count == 0) {
+      prg_switch(p), switched++; // not drawn in the last frame: nothing to warm up
+      continue;
+    }
     const char *sources[PRG_MAX_SHADERS];
     uint32_t types[PRG_MAX_SHADERS];
     for (uint32_t i = 0; i < p->count; i++) {
       sources[i] = (int32_t)i == p->next_slot ? p->next_src : p->shaders[i].src;
       types[i] = is_vertex(p->shaders[i].path) ? GL_VERTEX_SHADER : GL_FRAGMENT_SHADER;
     }
-    if (wait || p->notes->count == 0) {
-      prg_switch(p), switched++; // not drawn in the last frame: nothing to warm up
-    } else if (warm_start(sources, types, (int)p->count, p->notes)) {
+    if (warm_start(sources, types, (int)p->count, p->notes)) {
       p->next_phase = PRG_WARMING;
       p->next_ticks = SDL_GetTicks();
       busy = true;

@@ -79,10 +79,10 @@ void texmgr_reload(const char *path, void *arg) {
   // read everything first: only a complete, checked file reaches the GL texture. DDS files are
   // read as they are stored (no decoding), and when every job slot is taken the image is decoded
   // here, at the cost of this frame.
-  if (texmgr_is_dds(path) || slot == TEX_JOBS_MAX) {
+  bool dds_file = texmgr_is_dds(path);
+  if (dds_file || slot == TEX_JOBS_MAX) {
     tex_image img = {};
     dds_data dds = {};
-    bool dds_file = texmgr_is_dds(path);
     if (!utry([&] { dds_file ? dds_read(path, &dds) : image_decode(path, &img); })) return;
     if (dds_file) dds_upload(t, &dds);
     else image_upload(t, &img);
@@ -110,8 +110,7 @@ int texmgr_poll(bool wait) {
     } else {
       auto t0 = std::chrono::steady_clock::now();
       image_upload(j->t, &j->img);
-      uinfo_at("texmgr_poll", "%s decoded in %.0f ms beside the game, uploaded in %.0f ms", j->path, j->decode_ms,
-               ms_since(t0));
+      uinfo("%s decoded in %.0f ms beside the game, uploaded in %.0f ms", j->path, j->decode_ms, ms_since(t0));
       applied++;
     }
     delete j;
