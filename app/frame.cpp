@@ -21,10 +21,12 @@ static inline void pass(int p) {
 }
 
 void render_frame(void) {
-  // The sky goes last, into the pixels nothing else covered, unless the terrain lets it show
-  // through (a texture with alpha): then it goes first, under everything, as the terrain needs.
+  // With an opaque terrain the cut-out grass goes first (it hides much of the ground), then the
+  // terrain, whose near chunks hide the world items behind the hills, then the items, and the
+  // sky last into the pixels nothing covered: the depth test spares the fragments each pass hides.
+  // A terrain that lets the sky show through keeps the sky first, under everything.
   bool sky_last = g_skybox && tn_opaque();
-  pass(sky_last ? FRAME_WORLD : FRAME_SKY);
+  pass(sky_last ? FRAME_GRASS : FRAME_SKY);
   postproc_begin();
   glClear(GL_DEPTH_BUFFER_BIT);
   cam_load_matrix(&g_cam);
@@ -37,20 +39,22 @@ void render_frame(void) {
   glDisable(GL_BLEND);
   glEnable(GL_ALPHA_TEST);
   glAlphaFunc(GL_GREATER, 0.5f);
-  if (!sky_last) {
-    if (g_skybox) skybox_draw(g_cam.dir, g_cam.pos, false);
-    pass(FRAME_WORLD);
-  }
-  // Nearest first: the world items and the grass hide much of the terrain, whose fragments
-  // behind them then fail the depth test before they are shaded.
-  world_draw();
-  pass(FRAME_GRASS);
-  grass_draw();
-  pass(FRAME_TERRAIN);
-  tn_draw();
   if (sky_last) {
+    grass_draw();
+    pass(FRAME_TERRAIN);
+    tn_draw();
+    pass(FRAME_WORLD);
+    world_draw();
     pass(FRAME_SKY);
     skybox_draw(g_cam.dir, g_cam.pos, true);
+  } else {
+    if (g_skybox) skybox_draw(g_cam.dir, g_cam.pos, false);
+    pass(FRAME_TERRAIN);
+    tn_draw();
+    pass(FRAME_GRASS);
+    grass_draw();
+    pass(FRAME_WORLD);
+    world_draw();
   }
   pass(FRAME_WEATHER);
   prg_use(PRG_FLAT_COLOR);

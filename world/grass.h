@@ -56,7 +56,7 @@ extern uint32_t g_grass_live;  // patches that exist now
 grass_field *grass_create(float x, float z);
 // Once per update step: shifts the field when the camera crossed a boundary, sets the wind.
 void grass_update(const float pos[3]);
-// Once per frame, after the world items and before the terrain.
+// Once per frame: first (or after the terrain, when the sky shows through the terrain).
 void grass_draw(void);
 
 // Patch index of a world coordinate for a terrain of half edge `half`.
