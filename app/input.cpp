@@ -76,11 +76,7 @@ void game_update(float dt) {
       g_quit = 1;
       break;
     case SDL_WINDOWEVENT:
-      // the game's window only (the shader warm-up has a hidden one); closing it ends the game,
-      // which SDL does not report as SDL_QUIT while another window exists
-      if (ev.window.windowID != SDL_GetWindowID(g_window)) break;
       if (ev.window.event == SDL_WINDOWEVENT_RESIZED) resize(ev.window.data1, ev.window.data2);
-      if (ev.window.event == SDL_WINDOWEVENT_CLOSE) g_quit = 1;
       break;
     case SDL_MOUSEMOTION:
       if (g_mouse_captured) {

@@ -3,9 +3,7 @@
 #include "core/fmon.h"
 #include "core/params.h"
 #include "core/util.h"
-#include "render/shader.h"
 #include "render/texture.h"
-#include "render/warm.h"
 #include "sound/sound.h"
 #include "world/brush.h"
 #include "world/grass.h"
@@ -112,14 +110,12 @@ void game_main(void) {
     if (texmgr_poll(false) > 0) watch_reloads(); // reloaded images decoded meanwhile
     render_frame();
     frame_done();
-    if (prg_poll(false) > 0) watch_reloads(); // relinked programs whose warm-up has ended
     s.frames++;
     if (SDL_GetTicks() - s.last > 1000) take_sample(s);
     g_wi_nsorted = 0;
   }
-  // nothing left running beside the game: decodings and a warm-up end before the window goes
+  // nothing left running beside the game: decodings end before the window goes
   texmgr_poll(true);
-  warm_busy(true);
   count_gl_objects();
   stats_print();
   uinfo("exit");

@@ -133,7 +133,6 @@ void skybox_draw(const float camdir[3], const float campos[3]) {
   glBindTexture(GL_TEXTURE_CUBE_MAP, s->sky);
   glPushMatrix();
   glTranslatef(campos[0], campos[1], campos[2]);
-  prg_drawing("t3v3");
   glBegin(GL_QUADS);
   for (const float *v : g_sky_cube) {
     glTexCoord3f(v[3], v[4], v[5]);

@@ -78,7 +78,6 @@ void snow_draw(void) {
   for (int pass = 0; pass < 5; pass++) {
     glColor4f(snow_colour[0], snow_colour[1], snow_colour[2], alpha);
     if (time_loc >= 0) glUniform1i(time_loc, t);
-    prg_drawing(nullptr);
     glDrawArrays(GL_QUADS, 0, (GLsizei)(4 * snow_count));
     alpha += 0.125f;
     t += 5;

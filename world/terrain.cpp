@@ -122,14 +122,11 @@ void tn_draw(void) {
   glEnable(GL_CULL_FACE);
   glFrontFace(GL_CW);
   if (t->hm) {
-    glBindTexture(GL_TEXTURE_2D, t->tex); // as the list binds it, for the note on the state drawn in
-    prg_drawing(t->tex ? "Lt2v3" : "Lv3");
     glCallList(t->dlist);
   } else {
     // flat stand-in until the height map is attached; it covers twice the terrain's extent
     glPushMatrix();
     glScalef(t->sz, 1, t->sz);
-    prg_drawing("v3");
     glBegin(GL_QUAD_STRIP);
     glVertex3f(-1, 0, 1);
     glVertex3f(-1, 0, -1);
