@@ -30,6 +30,14 @@ enum { FRAME_SKY, FRAME_TERRAIN, FRAME_GRASS, FRAME_WORLD, FRAME_WEATHER, FRAME_
 // Optional: called as each pass begins and at FRAME_END; null in the game.
 extern void (*g_frame_pass_hook)(int pass);
 
+// World loading: builds everything the frame loop draws, once, before the first frame.
+void world_load(void);
+// Optional: called at the end of each loading phase with its name ("terrain", "sky", "catalogue
+// and trees", "brushes", "spawning", "quadtree", "grass", "rest"); null in the game.
+extern void (*g_world_load_phase)(const char *phase);
+// Camera start pose from v3_camera_start_pos / v3_camera_start_rot, standing on the ground.
+void world_place_camera(void);
+
 // Every update step, right after the listener: a footstep at the walking pace.
 void footsteps_update(void);
 // The same with an explicit clock, for tests.

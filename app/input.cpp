@@ -6,6 +6,7 @@
 #include "fx/postproc.h"
 #include "fx/weather.h"
 #include "sound/sound.h"
+#include "world/brush.h"
 #include "world/grass.h"
 #include "world/spawn.h"
 #include "core/util.h"
@@ -126,6 +127,6 @@ void game_update(float dt) {
   }
   if (i_rain_ndroplets > 0) rain_update();
   if (i_snow_nflakes > 0) snow_update(g_cam.pos);
-  clut_update(dt);
+  clut_update(objmap_get_brush(g_cam.pos[0], g_cam.pos[2])->clut, dt);
   jump_step();
 }

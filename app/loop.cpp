@@ -7,7 +7,6 @@
 #include "sound/sound.h"
 #include "world/brush.h"
 #include "world/grass.h"
-#include "world/load.h"
 #include "world/wdraw.h"
 #include <GL/glew.h>
 #include <SDL.h>

@@ -4,8 +4,6 @@
 #include "core/file.h"
 #include "core/params.h"
 #include "core/util.h"
-#include "render/camera.h"
-#include "world/brush.h"
 #include <SDL.h>
 #include <cstring>
 
@@ -114,14 +112,13 @@ bool clut_blend(const char *want, float dt) {
   return true;
 }
 
-void clut_check_brushes(void) {
+void clut_check_tables(const char *const *paths, size_t n) {
   static clut scratch;
-  for (size_t i = 0; i < g_nbrushes; i++) {
-    const char *path = g_brushes[i].clut;
-    if (!path[0]) continue;
+  for (size_t i = 0; i < n; i++) {
+    if (!paths[i][0]) continue;
     bool seen = false;
-    for (size_t j = 0; j < i && !seen; j++) seen = strcmp(g_brushes[j].clut, path) == 0;
-    if (!seen) clut_load(path, &scratch);
+    for (size_t j = 0; j < i && !seen; j++) seen = strcmp(paths[j], paths[i]) == 0;
+    if (!seen) clut_load(paths[i], &scratch);
   }
 }
 
@@ -141,13 +138,11 @@ void clut_reset(void) {
     clut_load(path, &clut_target);
   }
   clut_time = CLUT_BLEND_SECONDS;
-  clut_check_brushes();
 }
 
-void clut_update(float dt) {
+void clut_update(const char *want, float dt) {
   if (clut_off) return;
-  const brush *b = objmap_get_brush(g_cam.pos[0], g_cam.pos[2]);
-  if (clut_blend(b->clut, dt)) postproc_load_clut(&clut_cur);
+  if (clut_blend(want, dt)) postproc_load_clut(&clut_cur);
 }
 
 void clut_toggle(void) {

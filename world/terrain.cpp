@@ -1,5 +1,6 @@
 // Terrain: height-mapped grid, its display list and height queries.
 #include "world/terrain.h"
+#include "core/file.h"
 #include "core/params.h"
 #include "core/util.h"
 #include "render/shader.h"
@@ -167,4 +168,22 @@ float tn_height(const terrain *t, float x, float z) {
   float h00 = t->verts[iz][ix].y, h10 = t->verts[iz][ix1].y;
   float h01 = t->verts[iz1][ix].y, h11 = t->verts[iz1][ix1].y;
   return h00 * (1 - tx) * (1 - tz) + h10 * tx * (1 - tz) + h01 * (1 - tx) * tz + h11 * tx * tz;
+}
+
+terrain *tn_load(void) {
+  terrain *t = tn_create();
+  t->tex = texmgr_get("terraintexture.png")->id;
+  tn_build(t);
+  // opened apart, so a missing file is reported by its name, not as an invalid parameter
+  SDL_RWops *rw = SDL_RWFromFile(ufmt("%s/hm.bmp", g_root), "rb");
+  SDL_Surface *s = rw ? SDL_LoadBMP_RW(rw, 1) : nullptr;
+  if (!s) uerror_at("init", __LINE__, "SDL_LoadBMP: %s", SDL_GetError());
+  if (const char *why = hm_check(s)) uwarn_at("init", __LINE__, "\"%s/hm.bmp\" %s", g_root, why);
+  heightmap *hm = (heightmap *)umalloc(sizeof *hm);
+  hm->surf = s;
+  hm->maxy = f_tn_hm_maxy;
+  t->hm = hm;
+  tn_build(t);
+  uinfo_at("init", "using \"%s/hm.bmp\" as height map", g_root);
+  return t;
 }

@@ -38,6 +38,9 @@ void tn_sample_heights(terrain *t);
 // tn_sample_heights, then, once the height map is attached, the display list compiled anew (the
 // old one is deleted). Without a height map nothing is compiled: tn_draw does not use the list.
 void tn_build(terrain *t);
+// World loading's terrain: tn_create, the texture "terraintexture.png", then the height map
+// "hm.bmp" of the data root attached and built (reported under "init").
+terrain *tn_load(void);
 void tn_draw(void);
 // Ground height at world (x, z): bilinear over the vertex grid, the edge height outside it.
 float tn_height(const terrain *t, float x, float z);

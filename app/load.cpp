@@ -1,10 +1,9 @@
 // World loading: terrain, height map, sky, rain, catalogue and trees, brushes, world items and
 // their quadtree, grass, snow, fixed scene state and fog, overlay images, camera pose, grading.
-// The ambient loop, the first step, is started by the main loop right before (sound sits above
-// the world).
-#include "world/load.h"
+// The shell puts the scene together from every layer's parts; the ambient loop, the first step,
+// is started by the main loop right before.
+#include "app/app.h"
 #include "render/camera.h"
-#include "core/file.h"
 #include "core/params.h"
 #include "core/util.h"
 #include "fx/postproc.h"
@@ -21,23 +20,6 @@
 #include "world/tree.h"
 #include <GL/glew.h>
 #include <SDL.h>
-
-static void load_terrain(void) {
-  terrain *t = tn_create();
-  t->tex = texmgr_get("terraintexture.png")->id;
-  tn_build(t);
-  // opened apart, so a missing file is reported by its name, not as an invalid parameter
-  SDL_RWops *rw = SDL_RWFromFile(ufmt("%s/hm.bmp", g_root), "rb");
-  SDL_Surface *s = rw ? SDL_LoadBMP_RW(rw, 1) : nullptr;
-  if (!s) uerror_at("init", __LINE__, "SDL_LoadBMP: %s", SDL_GetError());
-  if (const char *why = hm_check(s)) uwarn_at("init", __LINE__, "\"%s/hm.bmp\" %s", g_root, why);
-  heightmap *hm = (heightmap *)umalloc(sizeof *hm);
-  hm->surf = s;
-  hm->maxy = f_tn_hm_maxy;
-  t->hm = hm;
-  tn_build(t);
-  uinfo_at("init", "using \"%s/hm.bmp\" as height map", g_root);
-}
 
 static void scene_state(void) {
   glEnable(GL_DEPTH_TEST);
@@ -71,6 +53,14 @@ void world_place_camera(void) {
   cam_update_vectors(&c);
 }
 
+// Every table the brushes name, read once as at run time, so that a broken one fails while the
+// world loads instead of when the player first walks into its region.
+static void check_tables(void) {
+  static const char *names[BRUSH_MAX];
+  for (size_t i = 0; i < g_nbrushes; i++) names[i] = g_brushes[i].clut;
+  clut_check_tables(names, g_nbrushes);
+}
+
 void (*g_world_load_phase)(const char *phase);
 
 static inline void phase_done(const char *name) {
@@ -79,7 +69,7 @@ static inline void phase_done(const char *name) {
 
 void world_load(void) {
   glEnable(GL_TEXTURE_2D);
-  load_terrain();
+  tn_load();
   phase_done("terrain");
   skybox_create();
   if (i_rain_ndroplets > 0) rain_init(8.0f);
@@ -111,5 +101,6 @@ void world_load(void) {
   world_place_camera();
   postproc_init();
   clut_reset();
+  check_tables();
   phase_done("rest");
 }
