@@ -21,12 +21,21 @@
 #include <GL/glew.h>
 #include <SDL.h>
 
-static void scene_state(void) {
+void (*g_world_load_phase)(const char *phase);
+
+static inline void phase_done(const char *name) {
+  if (g_world_load_phase) g_world_load_phase(name);
+}
+
+void world_scene_state(void) {
   glEnable(GL_DEPTH_TEST);
   glDisable(GL_BLEND);
   glEnable(GL_ALPHA_TEST);
   glAlphaFunc(GL_GREATER, 0.5f);
-  if (!b_fog_on) return;
+  if (!b_fog_on) {
+    glDisable(GL_FOG); // fog switched off by a reload of param.cfg
+    return;
+  }
   float color[4] = {v3_fog_color[0], v3_fog_color[1], v3_fog_color[2], 1.0f};
   glEnable(GL_FOG);
   glFogi(GL_FOG_MODE, GL_LINEAR);
@@ -53,27 +62,7 @@ void world_place_camera(void) {
   cam_update_vectors(&c);
 }
 
-// Every table the brushes name, read once as at run time, so that a broken one fails while the
-// world loads instead of when the player first walks into its region.
-static void check_tables(void) {
-  static const char *names[BRUSH_MAX];
-  for (size_t i = 0; i < g_nbrushes; i++) names[i] = g_brushes[i].clut;
-  clut_check_tables(names, g_nbrushes);
-}
-
-void (*g_world_load_phase)(const char *phase);
-
-static inline void phase_done(const char *name) {
-  if (g_world_load_phase) g_world_load_phase(name);
-}
-
-void world_load(void) {
-  glEnable(GL_TEXTURE_2D);
-  tn_load();
-  phase_done("terrain");
-  skybox_create();
-  if (i_rain_ndroplets > 0) rain_init(8.0f);
-  phase_done("sky");
+void world_items_load(void) {
   parse_index();
   process_pgparam();
   phase_done("catalogue and trees");
@@ -81,26 +70,50 @@ void world_load(void) {
   phase_done("brushes");
   spawn_all();
   phase_done("spawning");
+}
+
+void world_quadtree_build(void) {
   g_quadtree = qt_create();
   qt_fill(g_quadtree);
   quadtree_print_debug();
+}
+
+void world_snow_init(void) {
+  float c[3];
+  for (int k = 0; k < 3; k++) {
+    float v = v3_fog_color[k] + 0.1f;
+    c[k] = v >= 1 ? 1 : v <= 0 ? 0 : v;
+  }
+  snow_init(c);
+}
+
+void world_check_tables(void) {
+  static const char *names[BRUSH_MAX];
+  for (size_t i = 0; i < g_nbrushes; i++) names[i] = g_brushes[i].clut;
+  clut_check_tables(names, g_nbrushes);
+}
+
+void world_load(void) {
+  glEnable(GL_TEXTURE_2D);
+  world_params_read();
+  tn_load();
+  phase_done("terrain");
+  skybox_create();
+  if (i_rain_ndroplets > 0) rain_init(8.0f);
+  phase_done("sky");
+  world_items_load();
+  world_quadtree_build();
   phase_done("quadtree");
   grass_create(v3_camera_start_pos[0], v3_camera_start_pos[2]);
   phase_done("grass");
-  if (i_snow_nflakes >= 1) {
-    float c[3];
-    for (int k = 0; k < 3; k++) {
-      float v = v3_fog_color[k] + 0.1f;
-      c[k] = v >= 1 ? 1 : v <= 0 ? 0 : v;
-    }
-    snow_init(c);
-  }
-  scene_state();
+  if (i_snow_nflakes >= 1) world_snow_init();
+  world_scene_state();
   overlay_credits = texmgr_get("credits.png");
   overlay_logo = texmgr_get("logo.png");
   world_place_camera();
   postproc_init();
   clut_reset();
-  check_tables();
+  world_check_tables();
+  world_watch();
   phase_done("rest");
 }

@@ -51,7 +51,7 @@ static void take_sample(fps_sampler &s) {
   if ((float)r.fps > (float)r.fps_max) r.fps_max = r.fps;
   s.frames = 0;
   s.last = SDL_GetTicks();
-  // changed shaders, textures and tree files are reloaded here, between frames, once a second
+  // changed files are reloaded here, between frames, once a second
   if (fmon_poll() > 0) watch_reloads();
 }
 
@@ -111,6 +111,12 @@ void game_main(void) {
     frame_done();
     s.frames++;
     if (SDL_GetTicks() - s.last > 1000) take_sample(s);
+    if (g_world_rebuilt) {
+      // the world was built anew meanwhile: the player goes on from here, not with a burst of
+      // the steps that time would have run
+      sim = SDL_GetTicks();
+      g_world_rebuilt = 0;
+    }
     g_wi_nsorted = 0;
   }
   // nothing left running beside the game: decodings end before the window goes

@@ -2,6 +2,7 @@
 // the camera, and the check of every table a world names.
 #include "fx/postproc.h"
 #include "core/file.h"
+#include "core/fmon.h"
 #include "core/params.h"
 #include "core/util.h"
 #include <SDL.h>
@@ -118,8 +119,17 @@ void clut_check_tables(const char *const *paths, size_t n) {
     if (!paths[i][0]) continue;
     bool seen = false;
     for (size_t j = 0; j < i && !seen; j++) seen = strcmp(paths[j], paths[i]) == 0;
-    if (!seen) clut_load(paths[i], &scratch);
+    if (seen) continue;
+    clut_load(paths[i], &scratch);
+    fmon_watch(paths[i], clut_reload, nullptr);
   }
+}
+
+void clut_reload(const char *path, void *) {
+  static clut scratch;
+  clut_load(path, &scratch); // a broken save warns here, and the table shown stays
+  // the table being shown or blended to comes again from the file: the next step blends to it
+  if (strcmp(path, clut_name) == 0) clut_name[0] = 0;
 }
 
 void clut_reset(void) {

@@ -46,7 +46,11 @@ SDL_Surface *screenshot_surface_make(const uint8_t *rgb, int w, int h);
 bool clut_blend(const char *want, float dt);
 // Every distinct table of the list (empty names skipped), read once as at run time, so that a
 // broken one fails while the world loads instead of when the player first walks into its region.
+// They are watched for changes from then on.
 void clut_check_tables(const char *const *paths, size_t n);
+// File monitor callback of a table: a good save is blended to from the next step where the
+// player stands in its region; a broken one warns and changes nothing.
+void clut_reload(const char *path, void *arg);
 
 // ---- the pass and the grading (OpenGL)
 // Initialisation and the end of world loading: frame buffer and the identity table.

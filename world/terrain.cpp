@@ -34,6 +34,15 @@ terrain *tn_alloc(void) {
   return t;
 }
 
+void tn_free(terrain *t) {
+  if (!t) return;
+  for (int r = 0; r <= t->ndivs; r++) free(t->verts[r]);
+  free(t->verts);
+  if (t->dlist) glDeleteLists(t->dlist, 1);
+  if (t->hm) SDL_FreeSurface(t->hm->surf), free(t->hm);
+  free(t);
+}
+
 terrain *tn_create(void) {
   terrain *t = tn_alloc();
   g_terrain = t;

@@ -28,6 +28,8 @@ struct terrain {
 
 extern terrain *g_terrain; // the one terrain, drawn by tn_draw; set by tn_create
 
+// Everything t holds: rows, display list, height map; g_terrain is the caller's business.
+void tn_free(terrain *t);
 // Grid from f_tn_sz and i_tn_ndivs with every height 0; no OpenGL. Rejects sizes that cannot
 // make a grid (i_tn_ndivs outside [1, TN_MAX_NDIVS], f_tn_sz not above 0).
 terrain *tn_alloc(void);
