@@ -44,7 +44,7 @@ void render_frame(void) {
     pass(FRAME_TERRAIN);
     tn_draw();
     pass(FRAME_WORLD);
-    world_draw();
+    world_draw(g_skybox ? g_skybox->env : 0);
     pass(FRAME_SKY);
     skybox_draw(g_cam.dir, g_cam.pos, true);
   } else {
@@ -54,7 +54,7 @@ void render_frame(void) {
     pass(FRAME_GRASS);
     grass_draw();
     pass(FRAME_WORLD);
-    world_draw();
+    world_draw(g_skybox ? g_skybox->env : 0);
   }
   pass(FRAME_WEATHER);
   prg_use(PRG_FLAT_COLOR);

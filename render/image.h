@@ -1,6 +1,7 @@
 // Image files through SDL_image, with the structure checks SDL_image leaves out.
 #pragma once
 #include <cstddef>
+#include <cstdint>
 
 struct SDL_Surface;
 
@@ -10,3 +11,5 @@ struct SDL_Surface;
 SDL_Surface *img_load(const char *path);
 // The same from bytes in memory; type is the extension without its dot ("png"), or null.
 SDL_Surface *img_load_mem(const void *data, size_t size, const char *type);
+// Whether every alpha byte of n tightly packed RGBA texels is 255.
+bool rgba_opaque(const uint8_t *rgba, size_t n);

@@ -24,11 +24,11 @@ void texmgr_reload(const char *path, void *arg);
 int texmgr_poll(bool wait);
 // The general image loader (anything SDL_image reads) into a new record.
 texture *load_something_else(const char *path);
+// A DDS file (render/dds.h) into a new record.
+texture *load_dds(const char *path);
 
 // Whether the cached texture with GL name id is opaque (false for a name it does not hold).
 bool tex_opaque(uint32_t id);
-// Whether every alpha byte of n RGBA texels is 255.
-bool rgba_opaque(const uint8_t *rgba, size_t n);
 
 // Loader choice: the last three characters of the path are exactly "dds" (lower case).
 bool texmgr_is_dds(const char *path);

@@ -231,6 +231,12 @@ void grass_field_move(grass_field *f, int32_t nc, int32_t nr) {
   f->row = nr;
 }
 
+void grass_free(grass_field *f) {
+  if (!f) return;
+  for (grass_patch *p : f->patches) grass_patch_free(p);
+  free(f);
+}
+
 grass_field *grass_create(float x, float z) {
   grass_field *f = (grass_field *)ucalloc(1, sizeof *f);
   f->tn = g_terrain;

@@ -54,6 +54,8 @@ extern uint32_t g_grass_live;  // patches that exist now
 
 // Builds the nine patches around (x, z); world loading calls it after the quadtree.
 grass_field *grass_create(float x, float z);
+// Every patch of f and f itself; g_grass is the caller's business.
+void grass_free(grass_field *f);
 // Once per update step: shifts the field when the camera crossed a boundary, sets the wind.
 void grass_update(const float pos[3]);
 // Once per frame: first (or after the terrain, when the sky shows through the terrain).

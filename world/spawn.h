@@ -30,5 +30,7 @@ extern uint32_t uniq_count;
 void spawn_all(void);
 // One world item of o at (x, z) on the ground; a unique object is placed only once.
 void spawn_wi(float x, float z, wobj *o);
+// Sets an item on the ground of g_terrain at its x and z: its height there and its box.
+void wi_place(wi *w);
 // Reports unique items within 4 units of the camera, once each.
 void check_uniqs(void);

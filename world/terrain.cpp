@@ -1,5 +1,6 @@
 // Terrain: height-mapped grid, its display lists by chunk and height queries.
 #include "world/terrain.h"
+#include "core/file.h"
 #include "core/params.h"
 #include "core/util.h"
 #include "render/camera.h"
@@ -12,6 +13,10 @@
 #include <cmath>
 
 terrain *g_terrain;
+// The chunks' boxes in world units, of the terrain whose lists start at boxes_for: a reload
+// builds a new terrain beside the one drawn, which stays when the new one fails.
+static uarray<aabb> chunk_boxes;
+static uint32_t boxes_for;
 
 terrain *tn_alloc(void) {
   if (i_tn_ndivs < 1 || i_tn_ndivs > TN_MAX_NDIVS)
@@ -34,6 +39,16 @@ terrain *tn_alloc(void) {
     }
   }
   return t;
+}
+
+void tn_free(terrain *t) {
+  if (!t) return;
+  for (int r = 0; r <= t->ndivs; r++) free(t->verts[r]);
+  free(t->verts);
+  if (t->dlist) glDeleteLists(t->dlist, tn_nchunks(t));
+  if (t->dlist == boxes_for) boxes_for = 0;
+  if (t->hm) SDL_FreeSurface(t->hm->surf), free(t->hm);
+  free(t);
 }
 
 terrain *tn_create(void) {
@@ -117,7 +132,15 @@ void tn_chunk_box(const terrain *t, int i, aabb *box) {
               {t->verts[r1][c1].x * t->sz, hi, t->verts[r1][c1].z * t->sz}};
 }
 
-static uarray<aabb> chunk_boxes; // of the chunks compiled last, in world units
+static void make_boxes(const terrain *t) {
+  chunk_boxes.count = 0;
+  for (int k = 0, n = tn_nchunks(t); k < n; k++) {
+    aabb box;
+    tn_chunk_box(t, k, &box);
+    ua_push(chunk_boxes, box);
+  }
+  boxes_for = t->dlist;
+}
 
 void tn_build(terrain *t) {
   tn_sample_heights(t);
@@ -127,15 +150,11 @@ void tn_build(terrain *t) {
   int n = tn_nchunks(t);
   if (t->dlist) glDeleteLists(t->dlist, n);
   t->dlist = glGenLists(n);
-  chunk_boxes.count = 0;
   // one list per chunk, of strips along x wound clockwise seen from above (tn_draw sets GL_CW);
   // each strip starts on an even triangle, so a chunk's triangles are those of the whole grid
   for (int k = 0; k < n; k++) {
     int r0, c0, r1, c1;
     tn_chunk_cells_of(t, k, &r0, &c0, &r1, &c1);
-    aabb box;
-    tn_chunk_box(t, k, &box);
-    ua_push(chunk_boxes, box);
     glNewList(t->dlist + k, GL_COMPILE);
     for (int i = r0; i < r1; i++) {
       glBegin(GL_TRIANGLE_STRIP);
@@ -147,6 +166,7 @@ void tn_build(terrain *t) {
     }
     glEndList();
   }
+  make_boxes(t);
 }
 
 // Horizontal distance from the camera to the nearest point of the box.
@@ -190,9 +210,9 @@ void tn_draw(void) {
   if (t->hm) {
     // the chunks in view, nearest first: the depth test spares what the near ground hides
     static uarray<uint32_t> seen;
+    if (boxes_for != t->dlist) make_boxes(t);
     tn_chunks_in_view(chunk_boxes.items, chunk_boxes.count, g_frustum, g_cam.pos, &seen);
     glBindTexture(GL_TEXTURE_2D, t->tex);
-    prg_drawing(t->tex ? "Lt2v3" : "Lv3");
     glPushMatrix();
     glScalef(t->sz, 1, t->sz);
     for (uint32_t k : seen) glCallList(t->dlist + k);
@@ -202,7 +222,6 @@ void tn_draw(void) {
     // flat stand-in until the height map is attached; it covers twice the terrain's extent
     glPushMatrix();
     glScalef(t->sz, 1, t->sz);
-    prg_drawing("v3");
     glBegin(GL_QUAD_STRIP);
     glVertex3f(-1, 0, 1);
     glVertex3f(-1, 0, -1);
@@ -243,4 +262,22 @@ float tn_height(const terrain *t, float x, float z) {
   float h00 = t->verts[iz][ix].y, h10 = t->verts[iz][ix1].y;
   float h01 = t->verts[iz1][ix].y, h11 = t->verts[iz1][ix1].y;
   return h00 * (1 - tx) * (1 - tz) + h10 * tx * (1 - tz) + h01 * (1 - tx) * tz + h11 * tx * tz;
+}
+
+terrain *tn_load(void) {
+  terrain *t = tn_create();
+  t->tex = texmgr_get("terraintexture.png")->id;
+  tn_build(t);
+  // opened apart, so a missing file is reported by its name, not as an invalid parameter
+  SDL_RWops *rw = SDL_RWFromFile(ufmt("%s/hm.bmp", g_root), "rb");
+  SDL_Surface *s = rw ? SDL_LoadBMP_RW(rw, 1) : nullptr;
+  if (!s) uerror_at("init", __LINE__, "SDL_LoadBMP: %s", SDL_GetError());
+  if (const char *why = hm_check(s)) uwarn_at("init", __LINE__, "\"%s/hm.bmp\" %s", g_root, why);
+  heightmap *hm = (heightmap *)umalloc(sizeof *hm);
+  hm->surf = s;
+  hm->maxy = f_tn_hm_maxy;
+  t->hm = hm;
+  tn_build(t);
+  uinfo_at("init", "using \"%s/hm.bmp\" as height map", g_root);
+  return t;
 }

@@ -30,6 +30,8 @@ struct terrain {
 
 extern terrain *g_terrain; // the one terrain, drawn by tn_draw; set by tn_create
 
+// Everything t holds: rows, display list, height map; g_terrain is the caller's business.
+void tn_free(terrain *t);
 // Grid from f_tn_sz and i_tn_ndivs with every height 0; no OpenGL. Rejects sizes that cannot
 // make a grid (i_tn_ndivs outside [1, TN_MAX_NDIVS], f_tn_sz not above 0).
 terrain *tn_alloc(void);
@@ -55,6 +57,9 @@ void tn_chunks_in_view(const aabb *boxes, uint32_t n, const plane frustum[6], co
 // anew (the old ones are deleted). Without a height map nothing is compiled: tn_draw does not use
 // the lists.
 void tn_build(terrain *t);
+// World loading's terrain: tn_create, the texture "terraintexture.png", then the height map
+// "hm.bmp" of the data root attached and built (reported under "init").
+terrain *tn_load(void);
 void tn_draw(void);
 // Whether the terrain hides what lies behind it (its texture is opaque, or it has none): then it
 // is drawn without blending and the sky may come after it.

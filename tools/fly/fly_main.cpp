@@ -11,7 +11,6 @@
 #include "core/util.h"
 #include "fx/postproc.h"
 #include "sound/sound.h"
-#include "world/load.h"
 #include "world/object.h"
 #include "world/spawn.h"
 #include "world/terrain.h"
