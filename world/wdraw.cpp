@@ -1,5 +1,4 @@
-// World item drawing: frustum query, bucketing by texture, trees one by one nearest-first, then
-// the billboards batched by texture.
+// World item drawing: frustum query, bucketing by texture, billboards batched, trees one by one.
 #include "world/wdraw.h"
 #include "render/camera.h"
 #include "core/params.h"
@@ -58,9 +57,9 @@ static void draw_tree(const wi *w) {
   glPopMatrix();
 }
 
-// Items nearest-first along the view: the depth test then spares most of the fragments of what
-// stands behind the first ones. The list itself keeps its order.
-static const uarray<const wi *> &nearest_first(const uarray<const wi *> &items) {
+// The bucket's items nearest-first along the view: the depth test then spares most of the
+// fragments of what stands behind the first ones. The bucket itself keeps its order.
+static const uarray<const wi *> &nearest_first(const uarray<wi *> &bk) {
   struct keyed {
     float d;
     const wi *w;
@@ -69,16 +68,10 @@ static const uarray<const wi *> &nearest_first(const uarray<const wi *> &items) 
   static uarray<const wi *> out;
   keys.count = out.count = 0;
   const float *p = g_cam.pos, *d = g_cam.dir;
-  for (const wi *w : items) ua_push(keys, keyed{(w->pos[0] - p[0]) * d[0] + (w->pos[1] - p[1]) * d[1] + (w->pos[2] - p[2]) * d[2], w});
+  for (const wi *w : bk) ua_push(keys, keyed{(w->pos[0] - p[0]) * d[0] + (w->pos[1] - p[1]) * d[1] + (w->pos[2] - p[2]) * d[2], w});
   std::stable_sort(keys.begin(), keys.end(), [](const keyed &a, const keyed &b) { return a.d < b.d; });
   for (const keyed &k : keys) ua_push(out, k.w);
   return out;
-}
-
-// A tree whose geometry is not built (a catalogue without process_pgparam) stands in as a billboard.
-static bool drawn_as_tree(const wi *w) {
-  const wobj *o = w->obj;
-  return o->is_tree && o->pg.batch && o->pg.batch->prepared;
 }
 
 static batch *scratch;    // billboards of one bucket; storage kept from bucket to bucket and frame to frame
@@ -95,33 +88,24 @@ void wi_draw(uint32_t envmap) {
     glActiveTexture(GL_TEXTURE0);
   }
   if (!scratch) scratch = b_create();
-  // The trees of every bucket first, all of them nearest-first whatever their texture: the
-  // tall crowns hide the most, of each other and of the billboards.
-  static uarray<const wi *> trees;
-  trees.count = 0;
-  for (const uarray<wi *> &bk : buckets)
-    for (const wi *w : bk)
-      if (drawn_as_tree(w)) ua_push(trees, w);
-  if (trees.count > 0) {
-    set_tree(1);
-    uint32_t bound = 0;
-    for (const wi *w : nearest_first(trees)) {
-      if (w->obj->tex->id != bound) glBindTexture(GL_TEXTURE_2D, bound = w->obj->tex->id);
-      draw_tree(w);
-    }
-    set_tree(0);
-  }
-  // then the billboards, one batch per texture, each nearest-first
-  static uarray<const wi *> items;
   for (uint32_t t = 0; t < WISL_MAX_TEX; t++) {
     const uarray<wi *> &bk = buckets[t];
-    items.count = 0;
-    for (const wi *w : bk)
-      if (!drawn_as_tree(w)) ua_push(items, w);
-    if (items.count == 0) continue;
+    if (bk.count == 0) continue;
     glBindTexture(GL_TEXTURE_2D, bk[0]->obj->tex->id);
     b_reset(scratch);
-    for (const wi *w : nearest_first(items)) wi_add_billboard(w, scratch);
+    bool trees = false;
+    for (const wi *w : nearest_first(bk)) {
+      const wobj *o = w->obj;
+      // a tree whose geometry is not built (a catalogue without process_pgparam) stands in as a billboard
+      if (o->is_tree && o->pg.batch && o->pg.batch->prepared) {
+        if (!trees) set_tree(1);
+        trees = true;
+        draw_tree(w);
+      } else {
+        wi_add_billboard(w, scratch);
+      }
+    }
+    if (trees) set_tree(0);
     if (b_nverts(scratch) >= 3) {
       b_prepare(scratch);
       b_draw(scratch);
