@@ -27,11 +27,13 @@ struct tree_params {
 // Every tree texture holds the bark on its left quarter and the leaf card on its right half. The
 // species must read apart at a glance: the pine a cone of many rings narrowing to the top, the oak
 // a short trunk under a broad crown, the birch a tall white trunk with a narrow crown set high.
+// A crown is a few dense leaf cards rather than many sparse ones: on a software renderer every
+// card's whole rectangle costs, and the cards the outer ones hide cost as much as those that show.
 static const tree_params g_trees[] = {
-    {"trees/pine.pg", 10, 1.2f, 10.6f, 10, 0.45f, 2.1f, 9, 0.3f, 0.4f, 50, 78, 1.35f, 1.35f},
-    {"trees/oak.pg", 5, 3.4f, 9, 5, 1.6f, 2.4f, 8, 0.4f, 0.6f, 25, 85, 1.5f, 1.5f},
-    {"trees/birch.pg", 9, 3.2f, 10.5f, 7, 0.8f, 1.4f, 8, 0.2f, 0.4f, 25, 75, 1.3f, 1.3f},
-    {"trees/elder.pg", 7, 4, 12, 7, 1.8f, 3.2f, 10, 0.6f, 0.6f, 30, 88, 1.5f, 1.5f},
+    {"trees/pine.pg", 10, 1.2f, 10.6f, 8, 0.45f, 2.1f, 6, 0.3f, 0.4f, 50, 78, 1.35f, 1.35f},
+    {"trees/oak.pg", 5, 3.4f, 9, 5, 1.6f, 2.4f, 5, 0.4f, 0.6f, 25, 85, 1.5f, 1.5f},
+    {"trees/birch.pg", 9, 3.2f, 10.5f, 6, 0.8f, 1.4f, 5, 0.2f, 0.4f, 25, 75, 1.3f, 1.3f},
+    {"trees/elder.pg", 7, 4, 12, 6, 1.8f, 3.2f, 6, 0.6f, 0.6f, 30, 88, 1.5f, 1.5f},
 };
 
 static std::string tree_file(const tree_params &t) {
