@@ -10,6 +10,7 @@
 #include "fx/postproc.h"
 #include "fx/skybox.h"
 #include "fx/weather.h"
+#include "render/image.h"
 #include "render/overlay.h"
 #include "render/texture.h"
 #include "world/brush.h"
@@ -27,8 +28,7 @@ static void load_terrain(void) {
   t->tex = texmgr_get("terraintexture.png")->id;
   tn_build(t);
   // opened apart, so a missing file is reported by its name, not as an invalid parameter
-  SDL_RWops *rw = SDL_RWFromFile(ufmt("%s/hm.bmp", g_root), "rb");
-  SDL_Surface *s = rw ? SDL_LoadBMP_RW(rw, 1) : nullptr;
+  SDL_Surface *s = img_load_bmp(ufmt("%s/hm.bmp", g_root));
   if (!s) uerror_at("init", __LINE__, "SDL_LoadBMP: %s", SDL_GetError());
   if (const char *why = hm_check(s)) uwarn_at("init", __LINE__, "\"%s/hm.bmp\" %s", g_root, why);
   heightmap *hm = (heightmap *)umalloc(sizeof *hm);
@@ -78,6 +78,7 @@ static inline void phase_done(const char *name) {
 }
 
 void world_load(void) {
+  params_check_limits();
   glEnable(GL_TEXTURE_2D);
   load_terrain();
   phase_done("terrain");
