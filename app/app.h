@@ -30,6 +30,32 @@ enum { FRAME_SKY, FRAME_TERRAIN, FRAME_GRASS, FRAME_WORLD, FRAME_WEATHER, FRAME_
 // Optional: called as each pass begins and at FRAME_END; null in the game.
 extern void (*g_frame_pass_hook)(int pass);
 
+// World loading: builds everything the frame loop draws, once, before the first frame.
+void world_load(void);
+// Optional: called at the end of each loading phase with its name ("terrain", "sky", "catalogue
+// and trees", "brushes", "spawning", "quadtree", "grass", "rest"); null in the game.
+extern void (*g_world_load_phase)(const char *phase);
+// Camera start pose from v3_camera_start_pos / v3_camera_start_rot, standing on the ground.
+void world_place_camera(void);
+// The steps of world loading that a reload runs again (app/load.cpp): the catalogue and its
+// trees, the brushes and the object map, and the world items; the quadtree over the items; the
+// snow in the fog's colour; depth, alpha test and fog; every colour table the brushes name read
+// once, so that a broken one fails at load rather than when the player walks into its region.
+void world_items_load(void);
+void world_quadtree_build(void);
+void world_snow_init(void);
+void world_scene_state(void);
+void world_check_tables(void);
+// Live reload of the world's own files (app/reload.cpp): param.cfg as loading found it, and the
+// height map, the object map, the brushes, the catalogue and param.cfg watched from then on.
+void world_params_read(void);
+void world_watch(void);
+// File monitor callback of those files: what depends on the saved file is built anew and the
+// player stays where they stand; a save that does not load warns and the world stays as it was.
+void world_reload(const char *path, void *arg);
+// Set by a reload that rebuilt anything: the main loop does not run the steps missed meanwhile.
+extern int g_world_rebuilt;
+
 // Every update step, right after the listener: a footstep at the walking pace.
 void footsteps_update(void);
 // The same with an explicit clock, for tests.

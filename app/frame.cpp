@@ -37,7 +37,7 @@ void render_frame(void) {
   pass(FRAME_GRASS);
   grass_draw();
   pass(FRAME_WORLD);
-  world_draw();
+  world_draw(g_skybox ? g_skybox->env : 0);
   pass(FRAME_WEATHER);
   prg_use(PRG_FLAT_COLOR);
   if (i_rain_ndroplets > 0) rain_draw(g_cam.pos, g_cam.yaw);

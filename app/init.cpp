@@ -8,7 +8,6 @@
 #include "render/overlay.h"
 #include "render/shader.h"
 #include "render/texture.h"
-#include "render/warm.h"
 #include "core/file.h"
 #include "sound/sound.h"
 #include <GL/glew.h>
@@ -63,7 +62,6 @@ void init(void) {
   fmon_init();
   timer_init();
   prg_create();
-  warm_init();
   snd_init();
   snd_events_init();
   texmgr_init(g_root);

@@ -6,6 +6,7 @@
 #include "fx/postproc.h"
 #include "fx/weather.h"
 #include "sound/sound.h"
+#include "world/brush.h"
 #include "world/grass.h"
 #include "world/spawn.h"
 #include "core/util.h"
@@ -76,11 +77,7 @@ void game_update(float dt) {
       g_quit = 1;
       break;
     case SDL_WINDOWEVENT:
-      // the game's window only (the shader warm-up has a hidden one); closing it ends the game,
-      // which SDL does not report as SDL_QUIT while another window exists
-      if (ev.window.windowID != SDL_GetWindowID(g_window)) break;
       if (ev.window.event == SDL_WINDOWEVENT_RESIZED) resize(ev.window.data1, ev.window.data2);
-      if (ev.window.event == SDL_WINDOWEVENT_CLOSE) g_quit = 1;
       break;
     case SDL_MOUSEMOTION:
       if (g_mouse_captured) {
@@ -130,6 +127,6 @@ void game_update(float dt) {
   }
   if (i_rain_ndroplets > 0) rain_update();
   if (i_snow_nflakes > 0) snow_update(g_cam.pos);
-  clut_update(dt);
+  clut_update(objmap_get_brush(g_cam.pos[0], g_cam.pos[2])->clut, dt);
   jump_step();
 }

@@ -3,13 +3,10 @@
 #include "core/fmon.h"
 #include "core/params.h"
 #include "core/util.h"
-#include "render/shader.h"
 #include "render/texture.h"
-#include "render/warm.h"
 #include "sound/sound.h"
 #include "world/brush.h"
 #include "world/grass.h"
-#include "world/load.h"
 #include "world/wdraw.h"
 #include <GL/glew.h>
 #include <SDL.h>
@@ -54,7 +51,7 @@ static void take_sample(fps_sampler &s) {
   if ((float)r.fps > (float)r.fps_max) r.fps_max = r.fps;
   s.frames = 0;
   s.last = SDL_GetTicks();
-  // changed shaders, textures and tree files are reloaded here, between frames, once a second
+  // changed files are reloaded here, between frames, once a second
   if (fmon_poll() > 0) watch_reloads();
 }
 
@@ -112,14 +109,18 @@ void game_main(void) {
     if (texmgr_poll(false) > 0) watch_reloads(); // reloaded images decoded meanwhile
     render_frame();
     frame_done();
-    if (prg_poll(false) > 0) watch_reloads(); // relinked programs whose warm-up has ended
     s.frames++;
     if (SDL_GetTicks() - s.last > 1000) take_sample(s);
+    if (g_world_rebuilt) {
+      // the world was built anew meanwhile: the player goes on from here, not with a burst of
+      // the steps that time would have run
+      sim = SDL_GetTicks();
+      g_world_rebuilt = 0;
+    }
     g_wi_nsorted = 0;
   }
-  // nothing left running beside the game: decodings and a warm-up end before the window goes
+  // nothing left running beside the game: decodings end before the window goes
   texmgr_poll(true);
-  warm_busy(true);
   count_gl_objects();
   stats_print();
   uinfo("exit");

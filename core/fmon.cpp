@@ -24,21 +24,29 @@ static bool fmon_stamp_of(const char *path, fmon_stamp *out) {
 
 static bool same(const fmon_stamp &a, const fmon_stamp &b) { return a.size == b.size && a.mtime_ns == b.mtime_ns; }
 
-int32_t fmon_register(const char *path, fmon_callback callback, void *arg) {
+static int32_t add(const char *path, fmon_callback callback, void *arg, bool quiet) {
   int32_t slot = 0;
   while (slot < FMON_MAX && ftab[slot]) slot++;
-  if (slot == FMON_MAX) uerror("ftab overflow (%d)", FMON_MAX);
+  if (slot == FMON_MAX) uerror_at("fmon_register", __LINE__, "ftab overflow (%d)", FMON_MAX);
   fmon_entry *e = (fmon_entry *)umalloc(sizeof *e);
   size_t n = strlen(path) + 1;
   e->path = (char *)umalloc(n);
   memcpy(e->path, path, n);
-  e->mtime = ufmodtime(path);
-  fmon_stamp_of(path, &e->seen);
+  bool there = fmon_stamp_of(path, &e->seen);
+  e->mtime = there || !quiet ? ufmodtime(path) : -1;
   e->has_pending = 0;
   e->callback = callback;
   e->arg = arg;
   ftab[slot] = e;
   return slot;
+}
+
+int32_t fmon_register(const char *path, fmon_callback callback, void *arg) { return add(path, callback, arg, false); }
+
+int32_t fmon_watch(const char *path, fmon_callback callback, void *arg) {
+  for (int32_t i = 0; i < FMON_MAX && ftab[i]; i++)
+    if (ftab[i]->callback == callback && strcmp(ftab[i]->path, path) == 0) return i;
+  return add(path, callback, arg, true);
 }
 
 const fmon_entry *fmon_get(int32_t slot) {

@@ -22,6 +22,10 @@ struct fmon_entry {
 
 void fmon_init(void);
 int32_t fmon_register(const char *path, fmon_callback callback, void *arg);
+// fmon_register unless the path is registered with that callback already (readers that run again
+// at a reload register their files once); the slot either way. A missing file is watched quietly
+// (an optional file that may appear later).
+int32_t fmon_watch(const char *path, fmon_callback callback, void *arg);
 // Once a second, between frames. A changed file is reloaded once its size and time have held
 // still across one poll, so a file still being written is not read half way. Every reload runs
 // in a recoverable scope: a failing one warns, and the callbacks keep what was loaded before.

@@ -145,7 +145,33 @@ const param_row *parse_cfg_line(char *line, size_t lineno) {
   return row;
 }
 
+size_t param_size(const param_row &p) {
+  return p.type == PT_VEC3 ? 3 * sizeof(float) : p.type == PT_STRING ? (size_t)PARAM_STRING_SIZE : sizeof(int);
+}
+
+void params_save(param_values *out) {
+  for (int i = 0; i < NPARAMS; i++) memcpy(out->v[i], g_params[i].ptr, param_size(g_params[i]));
+}
+
+void params_load(const param_values *in) {
+  for (int i = 0; i < NPARAMS; i++) memcpy(g_params[i].ptr, in->v[i], param_size(g_params[i]));
+}
+
+// The variables' initial values, taken before the file is first read.
+static param_values defaults;
+static bool have_defaults;
+
+void params_read_file(param_values *out) {
+  param_values live;
+  params_save(&live);
+  params_load(&defaults);
+  parse_cfg();
+  params_save(out);
+  params_load(&live);
+}
+
 void parse_cfg(void) {
+  if (!have_defaults) params_save(&defaults), have_defaults = true;
   FILE *fp = fopen(ufmt("%s/param.cfg", g_root), "r");
   if (!fp) return;
   char line[PARAM_LINE_SIZE]; // longer lines arrive in pieces of up to 511 characters

@@ -74,6 +74,18 @@ void param_limit_check(const param_limit &l);
 void params_check_limits(void);
 
 void parse_cfg(void);
+// Every parameter's value, row by row, for the reload of param.cfg: what the file says now is
+// compared with what it said, and only what changed is applied.
+struct param_values {
+  char v[NPARAMS][PARAM_STRING_SIZE];
+};
+void params_save(param_values *out);
+void params_load(const param_values *in);
+// The values the file gives now: the defaults, then the file's lines over them (its warnings
+// written again). The variables themselves are left as they are.
+void params_read_file(param_values *out);
+// Bytes of a row's value: 4, 12 for a vector, PARAM_STRING_SIZE for a string.
+size_t param_size(const param_row &p);
 // One line of param.cfg as parse_cfg takes it (cut at its line end here): the row it gave a value,
 // or null for comments, empty lines and unknown names (a warning says which). lineno: its number.
 const param_row *parse_cfg_line(char *line, size_t lineno);

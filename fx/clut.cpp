@@ -2,11 +2,10 @@
 // the camera, and the check of every table a world names.
 #include "fx/postproc.h"
 #include "core/file.h"
+#include "core/fmon.h"
 #include "core/params.h"
 #include "core/util.h"
-#include "render/camera.h"
 #include "render/image.h"
-#include "world/brush.h"
 #include <SDL.h>
 #include <cstring>
 
@@ -113,15 +112,23 @@ bool clut_blend(const char *want, float dt) {
   return true;
 }
 
-void clut_check_brushes(void) {
+void clut_check_tables(const char *const *paths, size_t n) {
   static clut scratch;
-  for (size_t i = 0; i < g_nbrushes; i++) {
-    const char *path = g_brushes[i].clut;
-    if (!path[0]) continue;
+  for (size_t i = 0; i < n; i++) {
+    if (!paths[i][0]) continue;
     bool seen = false;
-    for (size_t j = 0; j < i && !seen; j++) seen = strcmp(g_brushes[j].clut, path) == 0;
-    if (!seen) clut_load(path, &scratch);
+    for (size_t j = 0; j < i && !seen; j++) seen = strcmp(paths[j], paths[i]) == 0;
+    if (seen) continue;
+    clut_load(paths[i], &scratch);
+    fmon_watch(paths[i], clut_reload, nullptr);
   }
+}
+
+void clut_reload(const char *path, void *) {
+  static clut scratch;
+  clut_load(path, &scratch); // a broken save warns here, and the table shown stays
+  // the table being shown or blended to comes again from the file: the next step blends to it
+  if (strcmp(path, clut_name) == 0) clut_name[0] = 0;
 }
 
 void clut_reset(void) {
@@ -140,13 +147,11 @@ void clut_reset(void) {
     clut_load(path, &clut_target);
   }
   clut_time = CLUT_BLEND_SECONDS;
-  clut_check_brushes();
 }
 
-void clut_update(float dt) {
+void clut_update(const char *want, float dt) {
   if (clut_off) return;
-  const brush *b = objmap_get_brush(g_cam.pos[0], g_cam.pos[2]);
-  if (clut_blend(b->clut, dt)) postproc_load_clut(&clut_cur);
+  if (clut_blend(want, dt)) postproc_load_clut(&clut_cur);
 }
 
 void clut_toggle(void) {

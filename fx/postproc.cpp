@@ -93,7 +93,6 @@ void postproc_draw(void) {
   glBindTexture(GL_TEXTURE_3D, clut_tex);
   float w = (float)i_screen_w, h = (float)i_screen_h;
   // the bottom of the screen takes t = 0: frame buffer textures are stored bottom-up
-  prg_drawing("t2v3");
   glBegin(GL_TRIANGLE_STRIP);
   glTexCoord2f(0, 0), glVertex3f(0, h, 0);
   glTexCoord2f(0, 1), glVertex3f(0, 0, 0);

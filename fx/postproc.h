@@ -1,6 +1,7 @@
 // Post-processing and colour grading: the off-screen frame, the 3D colour table it is drawn
 // through, the blend between regions' tables, and colour-table screenshots.
 #pragma once
+#include <cstddef>
 #include <cstdint>
 
 struct SDL_Surface;
@@ -41,11 +42,15 @@ SDL_Surface *screenshot_surface_make(const uint8_t *rgb, int w, int h);
 // One step of the blend towards the table want (a path, empty for the identity): a new want
 // loads its table and restarts the count; the displayed table then moves by dt of the
 // remaining difference until CLUT_BLEND_SECONDS have passed. True when clut_cur changed and
-// must be uploaded. clut_update is this with the brush under the camera, plus the upload.
+// must be uploaded. clut_update is this plus the upload.
 bool clut_blend(const char *want, float dt);
-// Every table the brushes name, read once as at run time, so that a broken one fails while
-// the world loads instead of when the player first walks into its region.
-void clut_check_brushes(void);
+// Every distinct table of the list (empty names skipped), read once as at run time, so that a
+// broken one fails while the world loads instead of when the player first walks into its region.
+// They are watched for changes from then on.
+void clut_check_tables(const char *const *paths, size_t n);
+// File monitor callback of a table: a good save is blended to from the next step where the
+// player stands in its region; a broken one warns and changes nothing.
+void clut_reload(const char *path, void *arg);
 
 // ---- the pass and the grading (OpenGL)
 // Initialisation and the end of world loading: frame buffer and the identity table.
@@ -60,7 +65,7 @@ void postproc_save_clut_screenshot(void);
 void postproc_load_clut(const clut *t);
 // End of world loading: the default table, settled.
 void clut_reset(void);
-// Every update step: follow the table of the brush under the camera.
-void clut_update(float dt);
+// Every update step: follow want, the table of the brush under the camera (empty: the identity).
+void clut_update(const char *want, float dt);
 // Key 0: grading off and on.
 void clut_toggle(void);

@@ -58,7 +58,6 @@ void rain_draw(const float campos[3], float yaw) {
   dx *= wave(500, false) * 0.05f;
   float dz = wave(2000, true);
   dz *= wave(500, true) * 0.05f;
-  prg_drawing("c4v3");
   for (const droplet &d : rain_droplets) {
     // one primitive per streak: about 0.4 ms of CPU a frame per thousand streaks on llvmpipe
     glBegin(GL_LINES);

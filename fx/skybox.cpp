@@ -1,6 +1,7 @@
 // Sky box: two cube maps from the sky faces and a camera-centred unit cube drawn first each frame.
 #include "fx/skybox.h"
 #include "core/file.h"
+#include "core/fmon.h"
 #include "core/util.h"
 #include "render/frustum.h"
 #include "render/image.h"
@@ -11,6 +12,8 @@
 #include <SDL.h>
 #include <SDL_image.h>
 #include <cstdlib>
+#include <cstring>
+#include <initializer_list>
 
 skybox *g_skybox;
 
@@ -78,7 +81,10 @@ uint32_t load_cubemap(const char *const faces[6]) {
   int w[6], h[6];
   for (int i = 0; i < 6; i++) {
     SDL_Surface *surf = img_load(ufmt("%s/%s", g_root, faces[i]));
-    if (!surf) uerror("failed to open %s", faces[i]);
+    if (!surf) {
+      for (int k = 0; k < i; k++) free(pixels[k]); // a reload that fails goes on with the game
+      uerror("failed to open %s", faces[i]);
+    }
     w[i] = surf->w, h[i] = surf->h;
     if (w[i] > SKY_MAX_SIDE || h[i] > SKY_MAX_SIDE) {
       SDL_FreeSurface(surf);
@@ -116,7 +122,26 @@ skybox *skybox_create(void) {
   s->env = load_cubemap(g_sky_env_faces);
   s->program = g_shader_table[PRG_SKYBOX].program;
   g_skybox = s;
+  for (const char *const *set : {g_sky_faces, g_sky_env_faces})
+    for (int i = 0; i < 6; i++) fmon_watch(ufmt("%s/%s", g_root, set[i]), skybox_reload, nullptr);
   return s;
+}
+
+// The set of six faces that path is one of, or null.
+static const char *const *face_set(const char *path) {
+  for (const char *const *set : {g_sky_faces, g_sky_env_faces})
+    for (int i = 0; i < 6; i++)
+      if (strcmp(path, ufmt("%s/%s", g_root, set[i])) == 0) return set;
+  return nullptr;
+}
+
+void skybox_reload(const char *path, void *) {
+  const char *const *set = face_set(path);
+  if (!g_skybox || !set) return;
+  uint32_t id = load_cubemap(set); // a face that fails warns, and the old cube map stays
+  uint32_t &old = set == g_sky_faces ? g_skybox->sky : g_skybox->env;
+  glDeleteTextures(1, &old);
+  old = id;
 }
 
 void skybox_sundir(float out[3]) {
@@ -144,7 +169,6 @@ void skybox_draw(const float camdir[3], const float campos[3]) {
   glBindTexture(GL_TEXTURE_CUBE_MAP, s->sky);
   glPushMatrix();
   glTranslatef(campos[0], campos[1], campos[2]);
-  prg_drawing("t3v3");
   glBegin(GL_QUADS);
   for (const float *v : g_sky_cube) {
     glTexCoord3f(v[3], v[4], v[5]);

@@ -28,8 +28,11 @@ uint32_t sky_odd_faces(const int w[6], const int h[6], int *side);
 // New cube map from six faces under the data root; a face that cannot be loaded is fatal
 // ("failed to open %s"). Faces of any pixel format are converted to RGBA.
 uint32_t load_cubemap(const char *const faces[6]);
-// Both cube maps and the sky program, stored in g_skybox.
+// Both cube maps and the sky program, stored in g_skybox; the faces are watched for changes.
 skybox *skybox_create(void);
+// File monitor callback of the faces: the cube map of the changed face's set is made anew from
+// its six faces; when one fails to load, a warning says why and the old cube map stays.
+void skybox_reload(const char *path, void *arg);
 // The fixed sun direction: (0, 0, 0.5) turned 52 degrees about x. No OpenGL.
 void skybox_sundir(float out[3]);
 void skybox_draw(const float camdir[3], const float campos[3]);

@@ -42,6 +42,7 @@ void snow_init(const float colour[3]) {
     float fz = urandf() * 100 - 50;
     snow_flake_quad(v + (size_t)i * SNOW_FLAKE_FLOATS, fx, fy, fz, theta);
   }
+  if (snow_buffer) glDeleteBuffers(1, &snow_buffer); // a reload's new flakes replace the old
   glGenBuffers(1, &snow_buffer);
   glBindBuffer(GL_ARRAY_BUFFER, snow_buffer);
   glBufferData(GL_ARRAY_BUFFER, (GLsizeiptr)bytes, v, GL_STATIC_DRAW);
@@ -78,7 +79,6 @@ void snow_draw(void) {
   for (int pass = 0; pass < 5; pass++) {
     glColor4f(snow_colour[0], snow_colour[1], snow_colour[2], alpha);
     if (time_loc >= 0) glUniform1i(time_loc, t);
-    prg_drawing(nullptr);
     glDrawArrays(GL_QUADS, 0, (GLsizei)(4 * snow_count));
     alpha += 0.125f;
     t += 5;

@@ -185,7 +185,6 @@ static void draw_prepared(batch *b, uint32_t first, uint32_t nidx, uint32_t ibo)
     glBindBuffer(GL_ARRAY_BUFFER, b->vbo_n);
     glNormalPointer(GL_FLOAT, 0, nullptr);
   }
-  prg_drawing(nullptr);
   if (ibo) {
     glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, ibo);
     uint32_t end = ibo == b->ibo_views ? b->ni_drawn * b->nviews : b->ni_drawn;

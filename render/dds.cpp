@@ -2,7 +2,6 @@
 #include "render/dds.h"
 #include "core/file.h"
 #include "core/util.h"
-#include "render/texture.h"
 #include <GL/glew.h>
 #include <GL/glu.h>
 #include <cstdlib>
@@ -163,7 +162,7 @@ static void expand_levels(const dds_info &info) {
                  GL_UNSIGNED_BYTE, px[i].data());
 }
 
-void dds_upload(texture *t, dds_data *d) {
+void dds_upload(uint32_t *id, dds_data *d) {
   const dds_info &info = d->info;
   umem_guard bytes{d->bytes};
   d->bytes = nullptr;
@@ -172,7 +171,9 @@ void dds_upload(texture *t, dds_data *d) {
   glGetIntegerv(GL_MAX_TEXTURE_SIZE, &max);
   if (max > 0 && (info.w > (uint32_t)max || info.h > (uint32_t)max))
     dds_fail("%ux%u is larger than the %d pixels per side this OpenGL takes", info.w, info.h, (int)max);
-  tex_bind_fresh(&t->id);
+  if (*id == 0) glGenTextures(1, id);
+  else glDeleteTextures(1, id); // bound again below: a new, empty object under the same name
+  glBindTexture(GL_TEXTURE_2D, *id);
   glTexParameteri(GL_TEXTURE_2D, GL_GENERATE_MIPMAP, GL_FALSE);
   glTexParameterf(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR_MIPMAP_LINEAR);
   glTexParameterf(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
@@ -197,22 +198,4 @@ void dds_upload(texture *t, dds_data *d) {
   GLenum e = glGetError();
   glBindTexture(GL_TEXTURE_2D, 0);
   if (e != GL_NO_ERROR) dds_fail("decoding %ux%u: %s", info.w, info.h, (const char *)gluErrorString(e));
-  t->w = (int32_t)info.w;
-  t->h = (int32_t)info.h;
-}
-
-void dds_load_into(texture *t, const char *path) {
-  dds_data d;
-  dds_read(path, &d);
-  dds_upload(t, &d);
-}
-
-texture *load_dds(const char *path) {
-  umem_guard held{umalloc(sizeof(texture))};
-  texture *t = (texture *)held.p;
-  t->w = t->h = 0;
-  t->id = 0;
-  dds_load_into(t, path);
-  held.p = nullptr;
-  return t;
 }

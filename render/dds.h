@@ -1,9 +1,8 @@
 // DDS loader: DXT1/3/5 files uploaded level by level as stored, then kept decoded (see dds.cpp).
+// It knows GL texture names only; the texture manager keeps the records.
 #pragma once
 #include <cstdint>
 #include <cstdio>
-
-struct texture;
 
 enum { DDS_MAX_LEVELS = 32, DDS_MAX_SIZE = 65536 };
 // The most bytes one compressed upload takes (its size is a signed 32-bit count).
@@ -37,9 +36,7 @@ struct dds_data {
 };
 // Opens, checks and reads the file; the file is closed whether it fails or not. No OpenGL.
 void dds_read(const char *path, dds_data *d);
-// Uploads what dds_read got into t, reusing t->id as the GL name when it is non-zero; frees it.
-void dds_upload(texture *t, dds_data *d);
-// New texture record from a DDS file.
-texture *load_dds(const char *path);
-// Loads a DDS file into t, reusing t->id as the GL name when it is non-zero.
-void dds_load_into(texture *t, const char *path);
+// Uploads what dds_read got into the GL name *id (a new one when 0, else emptied and bound
+// afresh, as tex_bind_fresh does); frees the bytes. A level the driver refuses is fatal, before
+// the old texture is touched where the size alone tells.
+void dds_upload(uint32_t *id, dds_data *d);

@@ -33,7 +33,6 @@ void draw_image(const texture *tex, int x, int y) {
   glBindTexture(GL_TEXTURE_2D, tex->id);
   glPushMatrix();
   glLoadIdentity();
-  prg_drawing("t2v2");
   glBegin(GL_TRIANGLE_STRIP);
   // corners in float: a corner past the int range is only far off screen
   float x0 = (float)x, y0 = (float)y, x1 = x0 + (float)tex->w, y1 = y0 + (float)tex->h;

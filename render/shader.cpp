@@ -3,9 +3,7 @@
 #include "core/file.h"
 #include "core/fmon.h"
 #include "core/util.h"
-#include "render/warm.h"
 #include <GL/glew.h>
-#include <SDL.h>
 #include <cstdlib>
 #include <cstring>
 
@@ -37,8 +35,7 @@ static bool is_vertex(const char *path) {
   return len >= 2 && strcmp(path + len - 2, "vs") == 0;
 }
 
-// keep: receives the source text (the caller frees it), when the shader compiles.
-static uint32_t compile_kept(const char *path, int fatal, char **keep) {
+uint32_t compile_shader(const char *path, int fatal) {
   size_t size;
   char *src = ureadf(path, &size);
   bool vertex = is_vertex(path);
@@ -49,23 +46,16 @@ static uint32_t compile_kept(const char *path, int fatal, char **keep) {
   glCompileShader(sh);
   GLint ok = 0;
   glGetShaderiv(sh, GL_COMPILE_STATUS, &ok);
-  if (ok) {
-    if (keep) *keep = src;
-    else free(src);
-    return sh;
-  }
   free(src);
+  if (ok) return sh;
   char *log = info_log(sh, false);
   const char *kind = vertex ? "vertex" : "fragment";
-  // reported as compile_shader's, which this is
-  if (fatal) uerror_at("compile_shader", __LINE__, "failed to compile %s shader %s: %s", kind, path, log);
-  uwarn_at("compile_shader", __LINE__, "failed to compile %s shader %s: %s", kind, path, log);
+  if (fatal) uerror("failed to compile %s shader %s: %s", kind, path, log);
+  uwarn("failed to compile %s shader %s: %s", kind, path, log);
   free(log);
   glDeleteShader(sh);
   return 0;
 }
-
-uint32_t compile_shader(const char *path, int fatal) { return compile_kept(path, fatal, nullptr); }
 
 void prg_create(void) {
   for (shader_row &row : g_shader_table) {
@@ -74,7 +64,7 @@ void prg_create(void) {
     p->count = 0;
     for (const char *const *path = row.paths; *path; path++) {
       prg_shader &e = p->shaders[p->count++];
-      e.id = compile_kept(*path, 1, &e.src);
+      e.id = compile_shader(*path, 1);
       size_t n = strlen(*path) + 1;
       e.path = (char *)umalloc(n);
       memcpy(e.path, *path, n);
@@ -90,33 +80,9 @@ void prg_create(void) {
   }
 }
 
-// Relinked programs waiting to replace the current one (see prg_poll).
-// A warm-up that has not ended after PRG_WARM_MS (a machine too busy for it) is not waited for.
-enum { PRG_PENDING_MAX = 16, PRG_NOTING = 1, PRG_WARMING = 2, PRG_WARM_MS = 2000 };
-static prg *prg_pending[PRG_PENDING_MAX];
-
-// The waiting program replaces the current one, which is deleted with the shader it replaces.
-static void prg_switch(prg *p) {
-  prg_shader &e = p->shaders[p->next_slot];
-  glDeleteProgram(p->id); // deferred by GL while it is still current
-  glDeleteShader(e.id);
-  e.id = p->next_shader;
-  free(e.src);
-  e.src = p->next_src;
-  p->id = p->next_id;
-  p->next_id = p->next_shader = 0;
-  p->next_src = nullptr;
-  p->next_phase = 0;
-  free(p->notes);
-  p->notes = nullptr;
-  for (prg *&q : prg_pending)
-    if (q == p) q = nullptr;
-}
-
 // The new source is compiled and linked into a new program beside the old one; the record switches
 // only when it links, so a failed edit (unreadable, not compiling, not linking) warns and the old
-// program stays in use. The next good save reloads normally. With the warm-up, the new program
-// waits (prg_poll) until its code is compiled beside the game.
+// program stays in use. The next good save reloads normally.
 void reload_prog(const char *path, void *record) {
   prg *p = (prg *)record;
   int32_t slot = -1;
@@ -124,8 +90,7 @@ void reload_prog(const char *path, void *record) {
     if (strcmp(p->shaders[i].path, path) == 0) slot = (int32_t)i;
   if (slot < 0) return;
   uint32_t sh = 0;
-  char *src = nullptr;
-  if (!utry([&] { sh = compile_kept(path, 0, &src); }) || !sh) return;
+  if (!utry([&] { sh = compile_shader(path, 0); }) || !sh) return;
   GLuint id = glCreateProgram();
   for (uint32_t i = 0; i < p->count; i++) glAttachShader(id, (int32_t)i == slot ? sh : p->shaders[i].id);
   glLinkProgram(id);
@@ -137,72 +102,12 @@ void reload_prog(const char *path, void *record) {
     free(log);
     glDeleteProgram(id);
     glDeleteShader(sh);
-    free(src);
     return;
   }
-  if (p->next_id) { // a save before the last one was put in use: it is dropped
-    glDeleteProgram(p->next_id);
-    glDeleteShader(p->next_shader);
-    free(p->next_src);
-  }
-  p->next_id = id;
-  p->next_shader = sh;
-  p->next_slot = slot;
-  p->next_src = src;
-  bool sources = true;
-  for (uint32_t i = 0; i < p->count; i++) sources = sources && ((int32_t)i == slot || p->shaders[i].src);
-  int free_slot = -1;
-  for (int i = 0; i < PRG_PENDING_MAX && free_slot < 0; i++)
-    if (!prg_pending[i] || prg_pending[i] == p) free_slot = i;
-  if (!warm_available() || !sources || free_slot < 0) {
-    prg_switch(p);
-    return;
-  }
-  prg_pending[free_slot] = p;
-  p->next_phase = PRG_NOTING;
-  if (!p->notes) p->notes = (warm_list *)umalloc(sizeof *p->notes);
-  p->notes->count = 0;
-}
-
-void prg_drawing(const char *vertex) {
-  GLint cur = -1;
-  for (prg *p : prg_pending) {
-    if (!p || p->next_phase != PRG_NOTING) continue;
-    if (cur < 0) glGetIntegerv(GL_CURRENT_PROGRAM, &cur);
-    if ((GLuint)cur == p->id) warm_note(p->notes, vertex);
-  }
-}
-
-int prg_poll(bool wait) {
-  int switched = 0;
-  bool busy = warm_busy(wait);
-  for (prg *p : prg_pending) {
-    if (!p) continue;
-    if (p->next_phase == PRG_WARMING && (!busy || SDL_GetTicks() - p->next_ticks > PRG_WARM_MS)) {
-      uinfo("%s: the new program is in use, warmed up in %u ms%s", p->shaders[p->next_slot].path,
-            SDL_GetTicks() - p->next_ticks, busy ? " (not waited for to the end)" : "");
-      prg_switch(p), switched++;
-      continue;
-    }
-    if (p->next_phase != PRG_NOTING) continue;
-    // a frame has been drawn since the reload: the states are noted
-    if (wait || p->notes->count == 0) {
-      prg_switch(p), switched++; // not drawn in the last frame: nothing to warm up
-      continue;
-    }
-    const char *sources[PRG_MAX_SHADERS];
-    uint32_t types[PRG_MAX_SHADERS];
-    for (uint32_t i = 0; i < p->count; i++) {
-      sources[i] = (int32_t)i == p->next_slot ? p->next_src : p->shaders[i].src;
-      types[i] = is_vertex(p->shaders[i].path) ? GL_VERTEX_SHADER : GL_FRAGMENT_SHADER;
-    }
-    if (warm_start(sources, types, (int)p->count, p->notes)) {
-      p->next_phase = PRG_WARMING;
-      p->next_ticks = SDL_GetTicks();
-      busy = true;
-    }
-  }
-  return switched;
+  glDeleteProgram(p->id); // deferred by GL while it is still current
+  glDeleteShader(p->shaders[slot].id);
+  p->shaders[slot].id = sh;
+  p->id = id;
 }
 
 void prg_use(int row) {

@@ -4,12 +4,9 @@
 
 enum { PRG_MAX_SHADERS = 8 };
 
-struct warm_list;
-
 struct prg_shader {
   uint32_t id;
   char *path;
-  char *src; // the source text it was compiled from
   int64_t mtime;
   int32_t fmon;
 };
@@ -17,14 +14,6 @@ struct prg {
   uint32_t id; // current program name; changes when relinked, so read it anew each time
   prg_shader shaders[PRG_MAX_SHADERS];
   uint32_t count;
-  // a relinked program waiting for its warm-up: name, the new shader, the slot it replaces, its
-  // source, how far it is, and the states the current program was drawn in
-  uint32_t next_id, next_shader;
-  int32_t next_slot;
-  char *next_src;
-  int32_t next_phase;
-  uint32_t next_ticks; // when its warm-up started
-  warm_list *notes;
 };
 
 // Rows of the shader table, in table order.
@@ -48,16 +37,9 @@ extern shader_row g_shader_table[PRG_COUNT];
 
 void prg_create(void);
 uint32_t compile_shader(const char *path, int fatal);
-// File monitor callback. A new program that links replaces the record's program at once, or, with
-// the warm-up (render/warm.h), after it: the next frame notes the states the program is drawn in,
-// prg_poll starts the warm-up after that frame and switches once it has ended.
+// File monitor callback: a new program that links replaces the record's program at once, so the
+// next frame draws with it (llvmpipe compiles its code at that first draw: one slow frame). A
+// source that does not compile or link warns and the old program stays.
 void reload_prog(const char *path, void *record);
-// Before each draw: notes the state for a program waiting for its warm-up; vertex: the
-// immediate-mode calls per vertex ("t2v3", see render/warm.h), null when drawing client arrays.
-// Cheap otherwise.
-void prg_drawing(const char *vertex);
-// After each frame: starts warm-ups and switches the programs whose warm-up has ended; with wait,
-// waits for a running warm-up and switches every waiting program. The number switched.
-int prg_poll(bool wait);
 // glUseProgram of the row's current program, or program 0 while the row has none.
 void prg_use(int row);

@@ -16,6 +16,14 @@
 #include <cstring>
 #include <thread>
 
+// A checked DDS file into t, reusing its GL name.
+static void dds_upload_into(texture *t, dds_data *d) {
+  uint32_t w = d->info.w, h = d->info.h;
+  dds_upload(&t->id, d);
+  t->w = (int32_t)w;
+  t->h = (int32_t)h;
+}
+
 static const char *tex_root; // kept by pointer, as given to texmgr_init
 // full path -> texture record. A reload refills the record in place, so the record itself is
 // the handle that every holder keeps.
@@ -84,7 +92,7 @@ void texmgr_reload(const char *path, void *arg) {
     tex_image img = {};
     dds_data dds = {};
     if (!utry([&] { dds_file ? dds_read(path, &dds) : image_decode(path, &img); })) return;
-    if (dds_file) dds_upload(t, &dds);
+    if (dds_file) dds_upload_into(t, &dds);
     else image_upload(t, &img);
     return;
   }
@@ -200,6 +208,18 @@ void image_load_into(texture *t, const char *path) {
   tex_image img;
   image_decode(path, &img);
   image_upload(t, &img);
+}
+
+texture *load_dds(const char *path) {
+  umem_guard held{umalloc(sizeof(texture))};
+  texture *t = (texture *)held.p;
+  t->w = t->h = 0;
+  t->id = 0;
+  dds_data d;
+  dds_read(path, &d);
+  dds_upload_into(t, &d);
+  held.p = nullptr;
+  return t;
 }
 
 texture *load_something_else(const char *path) {

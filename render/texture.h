@@ -22,6 +22,8 @@ void texmgr_reload(const char *path, void *arg);
 int texmgr_poll(bool wait);
 // The general image loader (anything SDL_image reads) into a new record.
 texture *load_something_else(const char *path);
+// A DDS file (render/dds.h) into a new record.
+texture *load_dds(const char *path);
 
 // Loader choice: the last three characters of the path are exactly "dds" (lower case).
 bool texmgr_is_dds(const char *path);

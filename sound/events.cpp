@@ -2,6 +2,7 @@
 // listener, and the channel-finished notification handed from the audio thread to the main thread.
 #include "core/cfg.h"
 #include "core/file.h"
+#include "core/fmon.h"
 #include "core/strmap.h"
 #include "core/timer.h"
 #include "core/util.h"
@@ -90,6 +91,11 @@ void snd_def_load(const char *name) {
   snd_def *d = snd_def_read(name);
   if (snd_def *old = (snd_def *)sm_get(defs, name)) snd_def_free(old);
   sm_set(defs, name, (uintptr_t)d);
+  fmon_watch(name, snd_def_reload, nullptr);
+}
+
+void snd_def_reload(const char *path, void *) {
+  if (snd_def_get(path)) snd_def_load(path); // a broken save fails before the old one goes
 }
 
 snd_def *snd_def_get(const char *name) { return defs ? (snd_def *)sm_get(defs, name) : nullptr; }

@@ -6,14 +6,22 @@
 #include "render/camera.h"
 #include "sound/sound.h"
 #include "world/brush.h"
+#include <SDL_mixer.h>
 
 static uint32_t next_step; // tick count before which no step sounds
+static int ambient_channel = -1;
 
 void snd_ambient_start(void) {
   if (!s_ambient_loop[0]) return;
   char path[sizeof g_root + PARAM_STRING_SIZE + 1];
   usnprintf(path, sizeof path, "%s/%s", g_root, s_ambient_loop);
-  snd_play(path, 1, 0.7f); // never stopped
+  ambient_channel = snd_play(path, 1, 0.7f); // stopped only when param.cfg names another
+}
+
+void snd_ambient_restart(void) {
+  if (ambient_channel >= 0 && snd_ready()) Mix_HaltChannel(ambient_channel);
+  ambient_channel = -1;
+  snd_ambient_start();
 }
 
 void footsteps_step(uint32_t now, bool moving, float jump_offset, int32_t period) {

@@ -8,22 +8,23 @@
 static int initialised;
 static strmap *cache; // path as played -> Mix_Chunk; chunks are never freed
 
+// A machine without sound is told so once, with the mixer's reason; the game then runs silent and
+// refuses every play quietly.
+static int told_silent;
+static int silent(const char *why) {
+  if (!told_silent) uwarn_at("snd_init", __LINE__, "no audio device: the game runs silent (%s)", why);
+  told_silent = 1;
+  return -1;
+}
+
 int snd_init(void) {
   if (initialised) return 0;
-  if (!(Mix_Init(MIX_INIT_OGG) & MIX_INIT_OGG)) {
-    uwarn("Mix_Init: %s", SDL_GetError());
-    return -1;
-  }
-  if (Mix_OpenAudio(22050, AUDIO_S16LSB, 2, 512) != 0) {
-    uwarn("failed to open audio device: %s", SDL_GetError());
-    return -1;
-  }
+  if (!(Mix_Init(MIX_INIT_OGG) & MIX_INIT_OGG)) return silent(ufmt("Mix_Init: %s", SDL_GetError()));
+  if (Mix_OpenAudio(22050, AUDIO_S16LSB, 2, 512) != 0)
+    return silent(ufmt("failed to open audio device: %s", SDL_GetError()));
   int freq = 0, channels = 0;
   Uint16 format = 0;
-  if (Mix_QuerySpec(&freq, &format, &channels) < 1) {
-    uwarn("%s", SDL_GetError());
-    return -1;
-  }
+  if (Mix_QuerySpec(&freq, &format, &channels) < 1) return silent(SDL_GetError());
   Mix_AllocateChannels(SND_NCHANNELS);
   cache = sm_create();
   initialised = 1;
@@ -57,11 +58,7 @@ Mix_Chunk *snd_chunk(const char *path) {
 int snd_play(const char *path, int loop, float volume) {
   if (!(volume >= 0)) volume = 0; // NaN too
   if (volume > 1) volume = 1;
-  if (!initialised) {
-    // no device: every play is refused, and the game goes on silently
-    uwarn("no audio device for %s", path);
-    return -1;
-  }
+  if (!initialised) return -1; // no device: refused, as snd_init said once
   Mix_Chunk *chunk = snd_chunk(path);
   Mix_VolumeChunk(chunk, (int)(volume * MIX_MAX_VOLUME));
   int channel = Mix_PlayChannelTimed(-1, chunk, loop ? -1 : 0, -1);

@@ -58,6 +58,8 @@ struct snd_event {
 void snd_events_init(void);
 // Reads a definition file (a path under the data root) into the registry under its path.
 void snd_def_load(const char *name);
+// File monitor callback of a loaded definition: read again; a broken save warns and the old stays.
+void snd_def_reload(const char *path, void *arg);
 // Reads a definition file into a new definition, outside the registry; no device needed.
 snd_def *snd_def_read(const char *name);
 void snd_def_free(snd_def *d);
@@ -98,6 +100,8 @@ void snd_events_use_mixer(const snd_test_mixer *m);
 
 // The ambient loop of s_ambient_loop, first thing of world loading.
 void snd_ambient_start(void);
+// The loop of s_ambient_loop replaces the one playing (a reload of param.cfg).
+void snd_ambient_restart(void);
 // A footstep of the ground under the camera when the walker moves on the ground and the pace
 // (period, ms) allows one at tick now; the shell's footsteps_update feeds it every update step.
 void footsteps_step(uint32_t now, bool moving, float jump_offset, int32_t period);

@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Fails when a source file includes a header of a higher layer. Layers, bottom up:
-# core/, then render/, then world/ and fx/, then sound/, then app/ at the top.
+# core/, then render/, world/, fx/, sound/, and app/ at the top.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-declare -A rank=([core]=0 [render]=1 [world]=2 [fx]=2 [sound]=3 [app]=4)
+declare -A rank=([core]=0 [render]=1 [world]=2 [fx]=3 [sound]=4 [app]=5)
 bad=0
 for dir in "${!rank[@]}"; do
   [ -d "$dir" ] || continue

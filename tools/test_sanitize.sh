@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Checked build and short fuzz runs, called by tools/test.sh: clang with AddressSanitizer,
+# Checked build and short fuzz runs, run by tools/test.sh --checked: clang with AddressSanitizer,
 # UndefinedBehaviorSanitizer and libFuzzer coverage in build-san/, where the unit, GL,
 # end-to-end and world checker tests run again (the first fault ends the process and fails its
 # test), then every fuzz target runs for VELDER_FUZZ_SECONDS (default 30) from its seed corpus.

@@ -45,6 +45,8 @@ static void color_table_build(void) {
   }
 }
 
+void brush_reindex(void) { color_table_build(); }
+
 static brush *color_find(uint32_t c) {
   uint32_t h = color_hash(c);
   while (slot_brush[h]) {

@@ -42,3 +42,5 @@ void objmap_set(SDL_Surface *surf, float extent);
 void brush_read_line(const char *s, size_t line);
 // Empties the brush table and forgets the map (tests and tools).
 void brush_clear(void);
+// The colour lookup made again from g_brushes, after a reload has put them back.
+void brush_reindex(void);

@@ -244,6 +244,12 @@ void grass_check_budget(void) {
   }
 }
 
+void grass_free(grass_field *f) {
+  if (!f) return;
+  for (grass_patch *p : f->patches) grass_patch_free(p);
+  free(f);
+}
+
 grass_field *grass_create(float x, float z) {
   grass_check_budget();
   grass_field *f = (grass_field *)ucalloc(1, sizeof *f);

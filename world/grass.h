@@ -61,6 +61,8 @@ enum { GRASS_MAX_PATCH_TUFTS = 50000 };
 void grass_check_budget(void);
 // Builds the nine patches around (x, z); world loading calls it after the quadtree.
 grass_field *grass_create(float x, float z);
+// Every patch of f and f itself; g_grass is the caller's business.
+void grass_free(grass_field *f);
 // Once per update step: shifts the field when the camera crossed a boundary, sets the wind.
 void grass_update(const float pos[3]);
 // Once per frame, after the terrain and before the world items.

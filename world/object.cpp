@@ -4,6 +4,7 @@
 #include "core/fmon.h"
 #include "core/params.h"
 #include "core/util.h"
+#include "render/batch.h"
 #include "render/texture.h"
 #include "world/tree.h"
 #include <cctype>
@@ -35,7 +36,10 @@ wobj *wobj_find(const char *name) {
 
 void wobj_clear(void) {
   // the slot past the count holds what a failed block had read
-  for (size_t i = 0; i <= g_nwobjs && i < WOBJ_MAX; i++) free(g_wobjs[i].pg.path);
+  for (size_t i = 0; i <= g_nwobjs && i < WOBJ_MAX; i++) {
+    free(g_wobjs[i].pg.path);
+    if (g_wobjs[i].pg.batch) b_free(g_wobjs[i].pg.batch);
+  }
   memset(g_wobjs, 0, sizeof g_wobjs);
   g_nwobjs = 0;
 }
@@ -95,7 +99,7 @@ static void parse_pg_line(wobj *o, const char *line, size_t nline) {
   memcpy(o->pg.path, full, n);
   pg_read(o->pg.path, &o->pg);
   o->is_tree = 1;
-  fmon_register(o->pg.path, pg_reload, o);
+  fmon_watch(o->pg.path, pg_reload, nullptr); // a catalogue read again at a reload adds nothing
 }
 
 static void parse_key_line(wobj *o, const char *line, size_t nline) {

@@ -68,5 +68,5 @@ void parse_object_rest(FILE *fp, wobj *o, size_t *line);
 char *wobj_read_line(FILE *fp, char *buf, size_t *line);
 // First object of that name in catalogue order, or null.
 wobj *wobj_find(const char *name);
-// Empties the catalogue (tests and tools; the game reads it once).
+// Empties the catalogue, freeing the tree files' paths and the trees' geometry.
 void wobj_clear(void);

@@ -94,10 +94,24 @@ void quadtree_print_debug(void) {
   uinfo("\n  max depth %d\n  num quadrants %d\n  num items %d", st.max_depth, st.nleaves, st.nitems);
 }
 
+static void node_free(qt_node *n) {
+  if (!n) return;
+  for (qt_node *c : n->child) node_free(c);
+  ua_free(n->items);
+  free(n);
+}
+
+void qt_free(quadtree *qt) {
+  if (!qt) return;
+  node_free(qt->root);
+  free(qt->items);
+  free(qt);
+}
+
 void qt_fill(quadtree *qt) {
   if (wi_list.count == 0) return;
   // one block for all items: they live as long as the tree
-  qt_item *items = (qt_item *)umalloc(sizeof(qt_item) * wi_list.count);
+  qt_item *items = qt->items = (qt_item *)umalloc(sizeof(qt_item) * wi_list.count);
   for (uint32_t i = 0; i < wi_list.count; i++) {
     items[i] = qt_item{wi_list[i].box, &wi_list[i], 0};
     qt_insert(qt->root, &items[i], 0);

@@ -23,6 +23,7 @@ struct qt_node {
 struct quadtree {
   uint32_t stamp; // number of the next query
   qt_node *root;
+  qt_item *items; // one block for every item, made by qt_fill
 };
 
 struct qt_request {
@@ -47,6 +48,8 @@ void qt_query(qt_node *node, qt_request *q);
 void qt_stats(const qt_node *node, qt_stat *stats, int depth);
 // Prints max depth, leaf count and item references of g_quadtree.
 void quadtree_print_debug(void);
+// The nodes, the items and the tree.
+void qt_free(quadtree *qt);
 // One qt_item per world item, in wi_list order, inserted into the root with level 0.
 void qt_fill(quadtree *qt);
 // The frustum test of a query whose planes are six frustum planes.

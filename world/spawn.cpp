@@ -24,13 +24,23 @@ void spawn_wi(float x, float z, wobj *o) {
   w->obj = o;
   w->pos[0] = x;
   w->pos[2] = z;
-  w->pos[1] = g_terrain ? tn_height(g_terrain, x, z) : 0;
   float d = (float)(urand() / 32767.0 * (o->scale_rnd - -o->scale_rnd) - o->scale_rnd);
   // an object without a texture rectangle (no "file" line) has no shape to keep: width 0
   float aspect = o->clip[3] != 0 ? (float)o->clip[2] / (float)o->clip[3] : 0.0f;
   w->height = o->scale + d;
   w->width = (o->scale + d) * aspect;
-  float y = w->pos[1];
+  wi_place(w);
+  if (o->type == WOBJ_UNIQUE) {
+    uinfo("unique '%s' at %.2f,%.2f", o->name, -x, -z);
+    uniq_list[uniq_count++] = uniq_entry{wi_list.count - 1, 0};
+    o->spawned = 1;
+  }
+}
+
+void wi_place(wi *w) {
+  const wobj *o = w->obj;
+  float x = w->pos[0], z = w->pos[2];
+  float y = w->pos[1] = g_terrain ? tn_height(g_terrain, x, z) : 0;
   if (o->is_tree && o->pg.batch) {
     aabb tb;
     b_get_box(o->pg.batch, &tb);
@@ -42,11 +52,6 @@ void spawn_wi(float x, float z, wobj *o) {
     // billboards, and trees whose geometry does not exist yet (drawn as billboards)
     float half = w->width * 0.5f;
     w->box = aabb{{x - half, y, z - half}, {x + half, y + w->height, z + half}};
-  }
-  if (o->type == WOBJ_UNIQUE) {
-    uinfo("unique '%s' at %.2f,%.2f", o->name, -x, -z);
-    uniq_list[uniq_count++] = uniq_entry{wi_list.count - 1, 0};
-    o->spawned = 1;
   }
 }
 

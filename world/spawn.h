@@ -36,5 +36,7 @@ enum { SPAWN_MAX_ATTEMPTS = 500000 };
 void spawn_check_budget(void);
 // One world item of o at (x, z) on the ground; a unique object is placed only once.
 void spawn_wi(float x, float z, wobj *o);
+// Sets an item on the ground of g_terrain at its x and z: its height there and its box.
+void wi_place(wi *w);
 // Reports unique items within 4 units of the camera, once each.
 void check_uniqs(void);

@@ -1,7 +1,9 @@
 // Terrain: height-mapped grid, its display list and height queries.
 #include "world/terrain.h"
+#include "core/file.h"
 #include "core/params.h"
 #include "core/util.h"
+#include "render/image.h"
 #include "render/shader.h"
 #include "render/texture.h"
 #include <GL/glew.h>
@@ -31,6 +33,15 @@ terrain *tn_alloc(void) {
     }
   }
   return t;
+}
+
+void tn_free(terrain *t) {
+  if (!t) return;
+  for (int r = 0; r <= t->ndivs; r++) free(t->verts[r]);
+  free(t->verts);
+  if (t->dlist) glDeleteLists(t->dlist, 1);
+  if (t->hm) SDL_FreeSurface(t->hm->surf), free(t->hm);
+  free(t);
 }
 
 terrain *tn_create(void) {
@@ -122,14 +133,11 @@ void tn_draw(void) {
   glEnable(GL_CULL_FACE);
   glFrontFace(GL_CW);
   if (t->hm) {
-    glBindTexture(GL_TEXTURE_2D, t->tex); // as the list binds it, for the note on the state drawn in
-    prg_drawing(t->tex ? "Lt2v3" : "Lv3");
     glCallList(t->dlist);
   } else {
     // flat stand-in until the height map is attached; it covers twice the terrain's extent
     glPushMatrix();
     glScalef(t->sz, 1, t->sz);
-    prg_drawing("v3");
     glBegin(GL_QUAD_STRIP);
     glVertex3f(-1, 0, 1);
     glVertex3f(-1, 0, -1);
@@ -170,4 +178,21 @@ float tn_height(const terrain *t, float x, float z) {
   float h00 = t->verts[iz][ix].y, h10 = t->verts[iz][ix1].y;
   float h01 = t->verts[iz1][ix].y, h11 = t->verts[iz1][ix1].y;
   return h00 * (1 - tx) * (1 - tz) + h10 * tx * (1 - tz) + h01 * (1 - tx) * tz + h11 * tx * tz;
+}
+
+terrain *tn_load(void) {
+  terrain *t = tn_create();
+  t->tex = texmgr_get("terraintexture.png")->id;
+  tn_build(t);
+  // opened apart, so a missing file is reported by its name, not as an invalid parameter
+  SDL_Surface *s = img_load_bmp(ufmt("%s/hm.bmp", g_root));
+  if (!s) uerror_at("init", __LINE__, "SDL_LoadBMP: %s", SDL_GetError());
+  if (const char *why = hm_check(s)) uwarn_at("init", __LINE__, "\"%s/hm.bmp\" %s", g_root, why);
+  heightmap *hm = (heightmap *)umalloc(sizeof *hm);
+  hm->surf = s;
+  hm->maxy = f_tn_hm_maxy;
+  t->hm = hm;
+  tn_build(t);
+  uinfo_at("init", "using \"%s/hm.bmp\" as height map", g_root);
+  return t;
 }

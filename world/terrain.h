@@ -28,6 +28,8 @@ struct terrain {
 
 extern terrain *g_terrain; // the one terrain, drawn by tn_draw; set by tn_create
 
+// Everything t holds: rows, display list, height map; g_terrain is the caller's business.
+void tn_free(terrain *t);
 // Grid from f_tn_sz and i_tn_ndivs with every height 0; no OpenGL. Rejects sizes that cannot
 // make a grid (i_tn_ndivs outside [1, TN_MAX_NDIVS], f_tn_sz not above 0).
 terrain *tn_alloc(void);
@@ -38,6 +40,9 @@ void tn_sample_heights(terrain *t);
 // tn_sample_heights, then, once the height map is attached, the display list compiled anew (the
 // old one is deleted). Without a height map nothing is compiled: tn_draw does not use the list.
 void tn_build(terrain *t);
+// World loading's terrain: tn_create, the texture "terraintexture.png", then the height map
+// "hm.bmp" of the data root attached and built (reported under "init").
+terrain *tn_load(void);
 void tn_draw(void);
 // Ground height at world (x, z): bilinear over the vertex grid, the edge height outside it.
 float tn_height(const terrain *t, float x, float z);

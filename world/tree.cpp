@@ -7,6 +7,7 @@
 #include "render/texture.h"
 #include "world/object.h"
 #include <cmath>
+#include <cstring>
 
 void pg_read(const char *path, pg_params *pg) {
   cfg *c = cfg_read(path);
@@ -159,8 +160,8 @@ void process_pgparam(void) {
   }
 }
 
-void pg_reload(const char *path, void *arg) {
-  wobj *o = (wobj *)arg;
+// One tree object from its file; the old tree stays when anything fails.
+static void tree_reload(const char *path, wobj *o) {
   pg_params p = o->pg;
   batch *nb = nullptr;
   bool ok = utry([&] {
@@ -174,12 +175,17 @@ void pg_reload(const char *path, void *arg) {
   });
   if (!ok) {
     if (nb) b_free(nb);
-    uinfo("tree '%s' keeps its old shape", o->name);
+    uinfo_at("pg_reload", "tree '%s' keeps its old shape", o->name);
     return;
   }
   batch *old = o->pg.batch;
   p.batch = nb;
   o->pg = p;
   if (old) b_free(old);
-  uinfo("tree '%s' rebuilt from %s", o->name, path);
+  uinfo_at("pg_reload", "tree '%s' rebuilt from %s", o->name, path);
+}
+
+void pg_reload(const char *path, void *) {
+  for (size_t i = 0; i < g_nwobjs; i++)
+    if (g_wobjs[i].is_tree && g_wobjs[i].pg.path && strcmp(g_wobjs[i].pg.path, path) == 0) tree_reload(path, &g_wobjs[i]);
 }

@@ -20,9 +20,9 @@ void tree_check_total(const wobj *with, const pg_params *pg);
 void pg_read(const char *path, pg_params *pg);
 // Generates the geometry of every tree object of the catalogue (after parse_index).
 void process_pgparam(void);
-// File monitor callback (arg: the wobj): reads the file and builds a new tree; the old block and
-// batch are replaced only when all of that worked, otherwise a warning says why and the old tree
-// stays.
+// File monitor callback: every tree object of the catalogue made from that file reads it and
+// builds a new tree; its old block and batch are replaced only when all of that worked, otherwise
+// a warning says why and the old tree stays.
 void pg_reload(const char *path, void *arg);
 // The whole tree into b (reset first), scaled to a unit diagonal, then uploaded. A tree without
 // extent or with more than TREE_MAX_CARDS cards is refused.

@@ -3,7 +3,6 @@
 #include "render/camera.h"
 #include "core/params.h"
 #include "core/util.h"
-#include "fx/skybox.h"
 #include "render/batch.h"
 #include "render/frustum.h"
 #include "render/shader.h"
@@ -97,10 +96,10 @@ static void set_tree(float on) {
   if (tree_loc >= 0) glUniform1f(tree_loc, on);
 }
 
-void wi_draw(void) {
-  if (g_skybox) {
+void wi_draw(uint32_t envmap) {
+  if (envmap) {
     glActiveTexture(GL_TEXTURE1);
-    glBindTexture(GL_TEXTURE_CUBE_MAP, g_skybox->env);
+    glBindTexture(GL_TEXTURE_CUBE_MAP, envmap);
     glActiveTexture(GL_TEXTURE0);
   }
   if (!scratch) scratch = b_create();
@@ -168,7 +167,7 @@ static void set_uniforms(void) {
   set_tree(0);
 }
 
-void world_draw(void) {
+void world_draw(uint32_t envmap) {
   plane world_planes[6], query_planes[6];
   for (int i = 0; i < 6; i++) world_planes[i] = g_frustum[i];
   for (int i = 0; i < 6; i++) query_planes[i] = world_planes[i];
@@ -181,7 +180,7 @@ void world_draw(void) {
   uint32_t nvis = visible.count;
   set_uniforms();
   wi_sort(&visible);
-  wi_draw();
+  wi_draw(envmap);
   wi_stats_update(nvis);
 }
 

@@ -12,13 +12,14 @@ enum { WISL_MAX_TEX = 1024, WISL_MAX_WI_PER_TEX = 25000 };
 extern uint32_t g_wi_nsorted;
 
 // The whole pass: query, uniforms, sort, draw, statistics. Leaves the world object shader bound.
-void world_draw(void);
+// envmap: the environment cube map the items' shader samples on unit 1 (0: none).
+void world_draw(uint32_t envmap);
 // Distributes the visible items into buckets by texture name, keeping their order. Items whose
 // object has no texture have nothing to draw and are left out.
 void wi_sort(const uarray<wi *> *visible);
 // Draws the buckets in increasing texture name: billboards of a bucket through one scratch batch
 // kept for the program's life, trees one by one from their own batch, with the shader's "tree" set.
-void wi_draw(void);
+void wi_draw(uint32_t envmap);
 
 // Bucket t as filled by the last wi_sort.
 const uarray<wi *> *wi_bucket(uint32_t t);

@@ -1,6 +1,5 @@
 // Shader reload under a real context: a good save relinks, a broken one warns and keeps the program.
 #include "render/shader.h"
-#include "render/warm.h"
 #include "tests/gl/gltest.h"
 
 namespace {
@@ -10,7 +9,6 @@ std::string fs_colour(const char *rgb) { return std::string("#version 120\nvoid 
 uint32_t drawn(const prg *p) {
   GlTarget target(4);
   glUseProgram(p->id);
-  prg_drawing("v3");
   glBegin(GL_QUADS);
   glVertex3f(-1, -1, -1), glVertex3f(1, -1, -1), glVertex3f(1, 1, -1), glVertex3f(-1, 1, -1);
   glEnd();
@@ -19,72 +17,49 @@ uint32_t drawn(const prg *p) {
 }
 } // namespace
 
-// Without the warm-up a good save switches at once. With it, the old program draws on until a
-// frame has noted the states it is drawn in and the warm-up has ended; a save while one waits
-// replaces it.
+// A good save switches at once: the next draw uses the new program and the old one is gone.
 TEST(ShaderReload, GoodSavesRelinkBrokenOnesWarnAndKeepTheProgram) {
-  for (bool warm : {false, true}) {
-    SCOPED_TRACE(warm ? "with the warm-up" : "at once");
-    if (warm) {
-      ASSERT_TRUE(warm_init());
-    }
-    TempDir d;
-    std::string vs = "#version 120\nvoid main() { gl_Position = ftransform(); }\n", red = fs_colour("1.0, 0.0, 0.0");
-    std::string fs = d.write("a.fs", red);
-    std::string paths[2] = {d.write("a.vs", vs), fs};
-    prg p = {};
-    p.id = glCreateProgram();
-    p.count = 2;
-    for (int i = 0; i < 2; i++) {
-      p.shaders[i].path = strdup(paths[i].c_str());
-      p.shaders[i].src = strdup(i ? red.c_str() : vs.c_str());
-      p.shaders[i].id = compile_shader(p.shaders[i].path, 1);
-      glAttachShader(p.id, p.shaders[i].id);
-    }
-    glLinkProgram(p.id);
-    ASSERT_EQ(drawn(&p), 0xFF0000FFu);
-    const struct {
-      std::string source; // empty: delete the file
-      const char *warning;
-      uint32_t colour; // drawn afterwards
-    } saves[] = {
-        {fs_colour("0.0, 0.0, 1.0"), nullptr, 0x0000FFFF},
-        {"#version 120\nvoid main() { gl_FragColor = ; }\n", "^warning: compile_shader#[0-9]+: failed to compile fragment shader .*a.fs: [^]+$", 0x0000FFFF},
-        {"#version 120\nvec4 shade(void);\nvoid main() { gl_FragColor = shade(); }\n",
-         "^warning: reload_prog#[0-9]+: failed to link shader program \\(.*a.vs,.*a.fs\\):\n[^]+$", 0x0000FFFF},
-        {"", "^warning: ureadf#[0-9]+: failed to open .*a.fs\n$", 0x0000FFFF},
-        {fs_colour("0.0, 1.0, 0.0"), nullptr, 0x00FF00FF},
-    };
-    uint32_t shown = 0xFF0000FF;
-    for (auto &s : saves) {
-      SCOPED_TRACE(s.warning ? s.warning : "good save");
-      remove(fs.c_str());
-      if (!s.source.empty()) d.write("a.fs", s.source);
-      uint32_t before = p.id;
-      std::string err = stderr_of([&] { reload_prog(fs.c_str(), &p); });
-      if (warm && !s.warning) {
-        EXPECT_TRUE(p.id == before && drawn(&p) == shown); // the frame that notes the states
-        EXPECT_TRUE(prg_poll(false) == 0 && prg_poll(true) == 1);
-      }
-      if (s.warning) {
-        EXPECT_TRUE(std::regex_match(err, std::regex(s.warning)) && err.find("warning:", 1) == std::string::npos) << "one warning: " << err;
-        EXPECT_EQ(p.id, before);
-      } else {
-        EXPECT_TRUE(err.empty() && p.id != before && !glIsProgram(before)) << err; // the old program is gone
-      }
-      EXPECT_EQ(shown = drawn(&p), s.colour);
-    }
-    uint32_t id = p.id;
-    reload_prog(d.path("other.fs").c_str(), &p); // not a source of this program: nothing happens
-    EXPECT_EQ(p.id, id);
-    if (!warm) continue;
-    d.write("a.fs", red);
-    reload_prog(fs.c_str(), &p);
-    uint32_t first = p.next_id;
-    d.write("a.fs", fs_colour("0.0, 0.0, 1.0"));
-    reload_prog(fs.c_str(), &p);
-    EXPECT_TRUE(!glIsProgram(first) && drawn(&p) == 0x00FF00FF);
-    prg_poll(true);
-    EXPECT_TRUE(p.id != id && drawn(&p) == 0x0000FFFF);
+  TempDir d;
+  std::string vs = "#version 120\nvoid main() { gl_Position = ftransform(); }\n";
+  std::string fs = d.write("a.fs", fs_colour("1.0, 0.0, 0.0"));
+  std::string paths[2] = {d.write("a.vs", vs), fs};
+  prg p = {};
+  p.id = glCreateProgram();
+  p.count = 2;
+  for (int i = 0; i < 2; i++) {
+    p.shaders[i].path = strdup(paths[i].c_str());
+    p.shaders[i].id = compile_shader(p.shaders[i].path, 1);
+    glAttachShader(p.id, p.shaders[i].id);
   }
+  glLinkProgram(p.id);
+  ASSERT_EQ(drawn(&p), 0xFF0000FFu);
+  const struct {
+    std::string source; // empty: delete the file
+    const char *warning;
+    uint32_t colour; // drawn afterwards
+  } saves[] = {
+      {fs_colour("0.0, 0.0, 1.0"), nullptr, 0x0000FFFF},
+      {"#version 120\nvoid main() { gl_FragColor = ; }\n", "^warning: compile_shader#[0-9]+: failed to compile fragment shader .*a.fs: [^]+$", 0x0000FFFF},
+      {"#version 120\nvec4 shade(void);\nvoid main() { gl_FragColor = shade(); }\n",
+       "^warning: reload_prog#[0-9]+: failed to link shader program \\(.*a.vs,.*a.fs\\):\n[^]+$", 0x0000FFFF},
+      {"", "^warning: ureadf#[0-9]+: failed to open .*a.fs\n$", 0x0000FFFF},
+      {fs_colour("0.0, 1.0, 0.0"), nullptr, 0x00FF00FF},
+  };
+  for (auto &s : saves) {
+    SCOPED_TRACE(s.warning ? s.warning : "good save");
+    remove(fs.c_str());
+    if (!s.source.empty()) d.write("a.fs", s.source);
+    uint32_t before = p.id;
+    std::string err = stderr_of([&] { reload_prog(fs.c_str(), &p); });
+    if (s.warning) {
+      EXPECT_TRUE(std::regex_match(err, std::regex(s.warning)) && err.find("warning:", 1) == std::string::npos) << "one warning: " << err;
+      EXPECT_EQ(p.id, before);
+    } else {
+      EXPECT_TRUE(err.empty() && p.id != before && !glIsProgram(before)) << err; // the old program is gone
+    }
+    EXPECT_EQ(drawn(&p), s.colour);
+  }
+  uint32_t id = p.id;
+  reload_prog(d.path("other.fs").c_str(), &p); // not a source of this program: nothing happens
+  EXPECT_EQ(p.id, id);
 }

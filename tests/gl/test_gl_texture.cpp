@@ -1,6 +1,7 @@
 // Texture manager and DDS upload against a real GL context.
 #include "core/fmon.h"
 #include "render/dds.h"
+#include "render/texture.h"
 #include "tests/gl/gltest.h"
 #include <fstream>
 #include <sstream>

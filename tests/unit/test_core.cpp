@@ -4,6 +4,7 @@
 #include "core/fmon.h"
 #include "core/strmap.h"
 #include "render/dds.h"
+#include "render/texture.h"
 #include "tests/unit/testutil.h"
 #include <fcntl.h>
 #include <sys/stat.h>

@@ -59,11 +59,10 @@ TEST_F(Grading, TableImagesLoadTileByTileFromTheTopLeftOrEndTheGame) {
       {"low.bmp", "image is too small to fully contain a clut"}, {"missing.bmp", ".*missing.bmp.*"}, {"text.bmp", ".+"}}; // SDL's words
   for (auto &c : cases)
     EXPECT_EXIT(clut_load(dir.path(c[0]).c_str(), &t), testing::ExitedWithCode(1), "error: clut_load#[0-9]+: " + c[1] + "\n") << c[0];
-  g_nbrushes = 3;
-  strcpy(g_brushes[0].clut, dir.path("t.bmp").c_str());
-  clut_reset(); // fine: one good table, and brushes without any
-  strcpy(g_brushes[2].clut, dir.path("32.bmp").c_str());
-  EXPECT_EXIT(clut_reset(), testing::ExitedWithCode(1), "error: clut_load#[0-9]+: image must be 24 bpp\n");
+  std::string good = dir.path("t.bmp"), bad = dir.path("32.bmp");
+  const char *names[] = {good.c_str(), "", good.c_str(), bad.c_str()};
+  clut_check_tables(names, 3); // fine: one good table, named twice, and a region without any
+  EXPECT_EXIT(clut_check_tables(names, 4), testing::ExitedWithCode(1), "error: clut_load#[0-9]+: image must be 24 bpp\n");
 }
 
 TEST_F(Grading, LerpMayWriteOverEitherInputAndBlendSettlesAfterFiveSecondsOfSteps) {

@@ -1,6 +1,7 @@
 // Drawing helpers without a context: frustum planes and the box test, matrices and boxes, overlay
 // placement, geometry batches, DDS headers and level layout.
 #include "render/dds.h"
+#include "render/texture.h"
 #include "render/overlay.h"
 #include "tests/unit/testutil.h"
 #include <climits>

@@ -80,7 +80,7 @@ TEST_F(TreeFile, CatalogueReadsTheFileAtOnceAndReloadKeepsTheOldTreeOnAFailure) 
   EXPECT_TRUE(o->is_tree == 1 && o->pg.br_count == 3);
   const fmon_entry *e = fmon_get(0);
   ASSERT_NE(e, nullptr);
-  EXPECT_TRUE(std::string(e->path) == dir.path("tree.pg") && e->callback == pg_reload && e->arg == o);
+  EXPECT_TRUE(std::string(e->path) == dir.path("tree.pg") && e->callback == pg_reload);
   process_pgparam();
   batch *first = o->pg.batch;
   ASSERT_TRUE(first && b_nverts(first) == 8 + 4 * 12);

@@ -9,7 +9,6 @@
 #include "core/params.h"
 #include "core/util.h"
 #include "sound/sound.h"
-#include "world/load.h"
 #include "world/object.h"
 #include "world/spawn.h"
 #include "world/terrain.h"

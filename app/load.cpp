@@ -1,16 +1,14 @@
 // World loading: terrain, height map, sky, rain, catalogue and trees, brushes, world items and
 // their quadtree, grass, snow, fixed scene state and fog, overlay images, camera pose, grading.
-// The ambient loop, the first step, is started by the main loop right before (sound sits above
-// the world).
-#include "world/load.h"
+// The shell puts the scene together from every layer's parts; the ambient loop, the first step,
+// is started by the main loop right before.
+#include "app/app.h"
 #include "render/camera.h"
-#include "core/file.h"
 #include "core/params.h"
 #include "core/util.h"
 #include "fx/postproc.h"
 #include "fx/skybox.h"
 #include "fx/weather.h"
-#include "render/image.h"
 #include "render/overlay.h"
 #include "render/texture.h"
 #include "world/brush.h"
@@ -23,28 +21,21 @@
 #include <GL/glew.h>
 #include <SDL.h>
 
-static void load_terrain(void) {
-  terrain *t = tn_create();
-  t->tex = texmgr_get("terraintexture.png")->id;
-  tn_build(t);
-  // opened apart, so a missing file is reported by its name, not as an invalid parameter
-  SDL_Surface *s = img_load_bmp(ufmt("%s/hm.bmp", g_root));
-  if (!s) uerror_at("init", __LINE__, "SDL_LoadBMP: %s", SDL_GetError());
-  if (const char *why = hm_check(s)) uwarn_at("init", __LINE__, "\"%s/hm.bmp\" %s", g_root, why);
-  heightmap *hm = (heightmap *)umalloc(sizeof *hm);
-  hm->surf = s;
-  hm->maxy = f_tn_hm_maxy;
-  t->hm = hm;
-  tn_build(t);
-  uinfo_at("init", "using \"%s/hm.bmp\" as height map", g_root);
+void (*g_world_load_phase)(const char *phase);
+
+static inline void phase_done(const char *name) {
+  if (g_world_load_phase) g_world_load_phase(name);
 }
 
-static void scene_state(void) {
+void world_scene_state(void) {
   glEnable(GL_DEPTH_TEST);
   glDisable(GL_BLEND);
   glEnable(GL_ALPHA_TEST);
   glAlphaFunc(GL_GREATER, 0.5f);
-  if (!b_fog_on) return;
+  if (!b_fog_on) {
+    glDisable(GL_FOG); // fog switched off by a reload of param.cfg
+    return;
+  }
   float color[4] = {v3_fog_color[0], v3_fog_color[1], v3_fog_color[2], 1.0f};
   glEnable(GL_FOG);
   glFogi(GL_FOG_MODE, GL_LINEAR);
@@ -71,20 +62,7 @@ void world_place_camera(void) {
   cam_update_vectors(&c);
 }
 
-void (*g_world_load_phase)(const char *phase);
-
-static inline void phase_done(const char *name) {
-  if (g_world_load_phase) g_world_load_phase(name);
-}
-
-void world_load(void) {
-  params_check_limits();
-  glEnable(GL_TEXTURE_2D);
-  load_terrain();
-  phase_done("terrain");
-  skybox_create();
-  if (i_rain_ndroplets > 0) rain_init(8.0f);
-  phase_done("sky");
+void world_items_load(void) {
   parse_index();
   process_pgparam();
   phase_done("catalogue and trees");
@@ -92,25 +70,51 @@ void world_load(void) {
   phase_done("brushes");
   spawn_all();
   phase_done("spawning");
+}
+
+void world_quadtree_build(void) {
   g_quadtree = qt_create();
   qt_fill(g_quadtree);
   quadtree_print_debug();
+}
+
+void world_snow_init(void) {
+  float c[3];
+  for (int k = 0; k < 3; k++) {
+    float v = v3_fog_color[k] + 0.1f;
+    c[k] = v >= 1 ? 1 : v <= 0 ? 0 : v;
+  }
+  snow_init(c);
+}
+
+void world_check_tables(void) {
+  static const char *names[BRUSH_MAX];
+  for (size_t i = 0; i < g_nbrushes; i++) names[i] = g_brushes[i].clut;
+  clut_check_tables(names, g_nbrushes);
+}
+
+void world_load(void) {
+  glEnable(GL_TEXTURE_2D);
+  world_params_read();
+  params_check_limits();
+  tn_load();
+  phase_done("terrain");
+  skybox_create();
+  if (i_rain_ndroplets > 0) rain_init(8.0f);
+  phase_done("sky");
+  world_items_load();
+  world_quadtree_build();
   phase_done("quadtree");
   grass_create(v3_camera_start_pos[0], v3_camera_start_pos[2]);
   phase_done("grass");
-  if (i_snow_nflakes >= 1) {
-    float c[3];
-    for (int k = 0; k < 3; k++) {
-      float v = v3_fog_color[k] + 0.1f;
-      c[k] = v >= 1 ? 1 : v <= 0 ? 0 : v;
-    }
-    snow_init(c);
-  }
-  scene_state();
+  if (i_snow_nflakes >= 1) world_snow_init();
+  world_scene_state();
   overlay_credits = texmgr_get("credits.png");
   overlay_logo = texmgr_get("logo.png");
   world_place_camera();
   postproc_init();
   clut_reset();
+  world_check_tables();
+  world_watch();
   phase_done("rest");
 }
