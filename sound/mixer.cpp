@@ -37,6 +37,11 @@ int snd_ready(void) { return initialised; }
 Mix_Chunk *snd_load(const char *path) {
   // an unopenable file keeps SDL's own "Couldn't open ..." as the message
   SDL_RWops *rw = SDL_RWFromFile(path, "rb");
+  Sint64 size = rw ? SDL_RWsize(rw) : 0;
+  if (size > SND_MAX_FILE_BYTES) {
+    SDL_RWclose(rw);
+    uerror("sound file %s is %lld bytes, more than %d", path, (long long)size, (int)SND_MAX_FILE_BYTES);
+  }
   Mix_Chunk *chunk = rw ? Mix_LoadWAV_RW(rw, 1) : nullptr;
   if (!chunk) uerror("Mix_LoadWAV: %s", SDL_GetError());
   sm_set(cache, path, (uintptr_t)chunk);

@@ -10,6 +10,9 @@ enum {
   SND_NCHANNELS = 32,      // mixing channels
   SND_DEF_MAX_SOUNDS = 128, // sound1 ... sound128
   SND_PATH_SIZE = 1024,    // a definition's sound paths, data root included
+  // the largest sound file: decoded whole at its first playback, a minute of compressed sound
+  // becomes some tens of megabytes
+  SND_MAX_FILE_BYTES = 16 << 20,
 };
 
 // ---- mixer (mixer.cpp)
