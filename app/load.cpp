@@ -96,6 +96,7 @@ void world_check_tables(void) {
 void world_load(void) {
   glEnable(GL_TEXTURE_2D);
   world_params_read();
+  params_check_limits();
   tn_load();
   phase_done("terrain");
   skybox_create();

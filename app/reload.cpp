@@ -186,6 +186,7 @@ static void keep_player(void) {
 }
 
 static void rebuild(int what) {
+  params_check_limits();
   if (what & RL_TERRAIN) tn_load();
   if (what & RL_RAIN) {
     if (i_rain_ndroplets > 0) rain_init(8.0f);

@@ -87,6 +87,24 @@ const stat_row g_stats[NSTATS] = {
     {"r.gl_textures", ST_UINT, &r.gl_textures},
 };
 
+// Rain is drawn streak by streak (about 0.4 ms a frame per thousand) and snow five times a frame;
+// a grass patch samples res x res cells, each asking the object map for its brush.
+const param_limit g_param_limits[NPARAM_LIMITS] = {
+    {"i_rain_ndroplets", &i_rain_ndroplets, 0, 100000},
+    {"i_snow_nflakes", &i_snow_nflakes, 0, 100000},
+    {"i_grass_ntufts", &i_grass_ntufts, 0, 100000},
+    {"i_grass_cell_sample_res", &i_grass_cell_sample_res, 0, 64},
+};
+
+void param_limit_check(const param_limit &l) {
+  if (*l.value < l.lo || *l.value > l.hi)
+    uerror_at("params_check_limits", __LINE__, "%s (%d) must be between %d and %d", l.name, *l.value, l.lo, l.hi);
+}
+
+void params_check_limits(void) {
+  for (const param_limit &l : g_param_limits) param_limit_check(l);
+}
+
 static void parse_line(const param_row &p, const char *line) {
   // the name word goes to a scratch as large as the line, so it can never overflow
   char word[512];

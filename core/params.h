@@ -59,6 +59,20 @@ struct r_stats {
 extern pm_stats pm;
 extern r_stats r;
 
+// Counts that a world sets, with the range in which it loads within seconds and within memory:
+// beyond it a count would take minutes of building or more memory than the machine has.
+struct param_limit {
+  const char *name;
+  const int *value;
+  int lo, hi;
+};
+enum { NPARAM_LIMITS = 4 };
+extern const param_limit g_param_limits[NPARAM_LIMITS];
+// Raises "NAME (V) must be between LO and HI" when the row's parameter is outside its range.
+void param_limit_check(const param_limit &l);
+// Every row; world loading calls it before it builds anything.
+void params_check_limits(void);
+
 void parse_cfg(void);
 // Every parameter's value, row by row, for the reload of param.cfg: what the file says now is
 // compared with what it said, and only what changed is applied.

@@ -5,6 +5,7 @@
 #include "core/fmon.h"
 #include "core/params.h"
 #include "core/util.h"
+#include "render/image.h"
 #include <SDL.h>
 #include <cstring>
 
@@ -38,10 +39,8 @@ void clut_identity(clut *t) {
 // Image column x, row y holds the entry r = x % 16, g = y, b = x / 16: tile k is blue level k.
 // Walking tiles, then rows, then columns visits the entries in index order.
 void clut_load(const char *path, clut *t) {
-  SDL_RWops *rw = SDL_RWFromFile(path, "rb");
-  // the reader's own complaint about a null stream would hide which file is missing
-  if (!rw) uerror("%s", SDL_GetError());
-  SDL_Surface *s = SDL_LoadBMP_RW(rw, 1);
+  // a missing file keeps SDL's "Couldn't open ...", which names it
+  SDL_Surface *s = img_load_bmp(path);
   if (!s) uerror("%s", SDL_GetError());
   if (s->format->BitsPerPixel != 24) {
     SDL_FreeSurface(s);

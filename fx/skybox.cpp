@@ -69,6 +69,12 @@ uint32_t sky_odd_faces(const int w[6], const int h[6], int *side) {
   return odd;
 }
 
+void sky_check_face(const char *face, int w, int h) {
+  if (w > SKY_MAX_SIDE || h > SKY_MAX_SIDE)
+    uerror_at("load_cubemap", __LINE__, "cube map face %s is %dx%d, larger than %dx%d", face, w, h, SKY_MAX_SIDE,
+              SKY_MAX_SIDE);
+}
+
 uint32_t load_cubemap(const char *const faces[6]) {
   // every face is read and converted before anything reaches OpenGL
   uint8_t *pixels[6];
@@ -80,6 +86,11 @@ uint32_t load_cubemap(const char *const faces[6]) {
       uerror("failed to open %s", faces[i]);
     }
     w[i] = surf->w, h[i] = surf->h;
+    if (w[i] > SKY_MAX_SIDE || h[i] > SKY_MAX_SIDE) {
+      SDL_FreeSurface(surf);
+      for (int k = 0; k < i; k++) free(pixels[k]);
+      sky_check_face(faces[i], w[i], h[i]);
+    }
     // any pixel format (24-bit, palettised, 32-bit in either byte order) comes out as RGBA bytes
     pixels[i] = surf_to_rgba(surf);
     SDL_FreeSurface(surf);

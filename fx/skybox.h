@@ -18,6 +18,10 @@ extern const char *const g_sky_env_faces[6];
 // The 24 vertices of the sky cube as GL_QUADS: position x, y, z then texture coordinate s, t, r.
 extern const float g_sky_cube[24][6];
 
+// The largest sky face: twelve faces of it and their mip maps build in a few seconds.
+enum { SKY_MAX_SIDE = 2048 };
+// Raises "cube map face NAME is WxH, larger than SxS" for a face beyond SKY_MAX_SIDE.
+void sky_check_face(const char *face, int w, int h);
 // Faces that keep a cube map from being complete, as bits 1 << face: those not square or not of
 // the side most faces share (*side; the earliest face's on a tie).
 uint32_t sky_odd_faces(const int w[6], const int h[6], int *side);

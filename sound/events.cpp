@@ -94,6 +94,14 @@ void snd_def_load(const char *name) {
   fmon_watch(name, snd_def_reload, nullptr);
 }
 
+void snd_def_silence(const char *name) {
+  snd_def *d = (snd_def *)ucalloc(1, sizeof *d);
+  d->volume_min = d->volume_max = 1;
+  if (snd_def *old = (snd_def *)sm_get(defs, name)) snd_def_free(old);
+  sm_set(defs, name, (uintptr_t)d);
+  fmon_watch(name, snd_def_reload, nullptr);
+}
+
 void snd_def_reload(const char *path, void *) {
   if (snd_def_get(path)) snd_def_load(path); // a broken save fails before the old one goes
 }
@@ -153,7 +161,11 @@ void snd_events_poll(void) {
 }
 
 static void event_play(snd_event *e) {
-  int c = test_mixer ? test_mixer->play(e->path, 0, e->volume) : snd_play(e->path, 0, e->volume);
+  int c = -1;
+  if (test_mixer) c = test_mixer->play(e->path, 0, e->volume);
+  // a sound file that does not load warns once (the loader's words) and is not played again:
+  // nothing a world file holds ends the game while it runs
+  else if (!utry([&] { c = snd_play(e->path, 0, e->volume); })) snd_refuse(e->path), c = -1;
   if (c < 0 || c >= SND_NCHANNELS) {
     // refused: nothing will ever finish it, so it goes now instead of staying in the list
     event_drop(e);

@@ -1,4 +1,5 @@
 // Sound device: opening the mixer, the cache of decoded files, and playback on a free channel.
+#include "core/fmon.h"
 #include "core/strmap.h"
 #include "core/util.h"
 #include "sound/sound.h"
@@ -37,6 +38,11 @@ int snd_ready(void) { return initialised; }
 Mix_Chunk *snd_load(const char *path) {
   // an unopenable file keeps SDL's own "Couldn't open ..." as the message
   SDL_RWops *rw = SDL_RWFromFile(path, "rb");
+  Sint64 size = rw ? SDL_RWsize(rw) : 0;
+  if (size > SND_MAX_FILE_BYTES) {
+    SDL_RWclose(rw);
+    uerror("sound file %s is %lld bytes, more than %d", path, (long long)size, (int)SND_MAX_FILE_BYTES);
+  }
   Mix_Chunk *chunk = rw ? Mix_LoadWAV_RW(rw, 1) : nullptr;
   if (!chunk) uerror("Mix_LoadWAV: %s", SDL_GetError());
   sm_set(cache, path, (uintptr_t)chunk);
@@ -44,10 +50,24 @@ Mix_Chunk *snd_load(const char *path) {
   return chunk;
 }
 
+// The mark of a file that failed to load while the game ran: its plays are refused quietly.
+static Mix_Chunk *const REFUSED = (Mix_Chunk *)&cache;
+
+// A refused file saved again is tried again at its next play.
+static void snd_unrefuse(const char *path, void *) {
+  if (sm_get(cache, path) == (uintptr_t)REFUSED) sm_set(cache, path, 0);
+}
+
+void snd_refuse(const char *path) {
+  if (!initialised) return;
+  sm_set(cache, path, (uintptr_t)REFUSED);
+  fmon_watch(path, snd_unrefuse, nullptr);
+}
+
 Mix_Chunk *snd_chunk(const char *path) {
   if (!initialised) return nullptr;
   Mix_Chunk *chunk = (Mix_Chunk *)sm_get(cache, path);
-  return chunk ? chunk : snd_load(path);
+  return chunk == REFUSED ? nullptr : chunk ? chunk : snd_load(path);
 }
 
 int snd_play(const char *path, int loop, float volume) {
@@ -55,6 +75,7 @@ int snd_play(const char *path, int loop, float volume) {
   if (volume > 1) volume = 1;
   if (!initialised) return -1; // no device: refused, as snd_init said once
   Mix_Chunk *chunk = snd_chunk(path);
+  if (!chunk) return -1;
   Mix_VolumeChunk(chunk, (int)(volume * MIX_MAX_VOLUME));
   int channel = Mix_PlayChannelTimed(-1, chunk, loop ? -1 : 0, -1);
   if (channel == -1) {

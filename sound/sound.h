@@ -10,11 +10,15 @@ enum {
   SND_NCHANNELS = 32,      // mixing channels
   SND_DEF_MAX_SOUNDS = 128, // sound1 ... sound128
   SND_PATH_SIZE = 1024,    // a definition's sound paths, data root included
+  // the largest sound file: decoded whole at its first playback, a minute of compressed sound
+  // becomes some tens of megabytes
+  SND_MAX_FILE_BYTES = 16 << 20,
 };
 
 // ---- mixer (mixer.cpp)
 
-// Opens the audio device: 0 on success or when already open, -1 (with a warning) on failure.
+// Opens the audio device: 0 on success or when already open, -1 on failure (a machine without
+// sound is told so once: "no audio device: the game runs silent (...)").
 int snd_init(void);
 // Whether the device is open.
 int snd_ready(void);
@@ -22,8 +26,12 @@ int snd_ready(void);
 Mix_Chunk *snd_load(const char *path);
 // The cached chunk of path, loaded on first use; null while the device is not open.
 Mix_Chunk *snd_chunk(const char *path);
+// Plays of that file are refused quietly until it is saved again (it failed to load while the
+// game ran).
+void snd_refuse(const char *path);
 // Plays a file on the first free channel at volume 0..1 (the volume belongs to the file's chunk):
-// the channel, or -1 with a warning when the play was refused (no device, no free channel).
+// the channel, or -1 when the play was refused: with a warning when no channel is free, quietly
+// without a device or for a file refused before.
 int snd_play(const char *path, int loop, float volume);
 
 // ---- sound events (events.cpp)
@@ -55,6 +63,9 @@ struct snd_event {
 void snd_events_init(void);
 // Reads a definition file (a path under the data root) into the registry under its path.
 void snd_def_load(const char *name);
+// An empty definition (no sounds) under that name, its file watched: a ground whose definition
+// failed to read steps silently until the file is saved again.
+void snd_def_silence(const char *name);
 // File monitor callback of a loaded definition: read again; a broken save warns and the old stays.
 void snd_def_reload(const char *path, void *arg);
 // Reads a definition file into a new definition, outside the registry; no device needed.

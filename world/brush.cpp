@@ -4,6 +4,7 @@
 #include "core/params.h"
 #include "core/util.h"
 #include "world/object.h"
+#include "render/image.h"
 #include "render/texture.h"
 #include <SDL.h>
 #include <cstring>
@@ -124,6 +125,7 @@ void brush_read_file(void) {
 }
 
 void objmap_set(SDL_Surface *surf, float extent) {
+  color_table_build();
   if (surf->w < 1 || surf->h < 1) brush_error("object map has no pixels");
   g_objmap = surf;
   g_objmap_extent = extent;
@@ -147,8 +149,7 @@ void objmap_set(SDL_Surface *surf, float extent) {
 }
 
 void parse_brushes(void) {
-  SDL_RWops *rw = SDL_RWFromFile(ufmt("%s/objmap.bmp", g_root), "rb");
-  SDL_Surface *map = rw ? SDL_LoadBMP_RW(rw, 1) : nullptr;
+  SDL_Surface *map = img_load_bmp(ufmt("%s/objmap.bmp", g_root));
   if (!map) uerror("%s", SDL_GetError());
   float extent = f_veg_pos_r + f_veg_pos_r;
   brush_read_file();

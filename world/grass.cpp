@@ -231,6 +231,19 @@ void grass_field_move(grass_field *f, int32_t nc, int32_t nr) {
   f->row = nr;
 }
 
+void grass_check_budget(void) {
+  for (size_t i = 0; i < g_nbrushes; i++) {
+    double density = 0;
+    for (const wobj *o : g_brushes[i].grass)
+      if (o->tex && o->clip[3] != 0 && o->num_clumps > 0 && o->density > 0) density += o->density;
+    double tufts = (double)(i_grass_cell_sample_res > 0 ? i_grass_cell_sample_res : 0) * i_grass_ntufts * density;
+    if (tufts > GRASS_MAX_PATCH_TUFTS)
+      uerror("grass of brush %.6x: i_grass_cell_sample_res %d x i_grass_ntufts %d x %g (the density of its grass "
+             "objects, added up) is %.0f tufts a patch, more than %d",
+             g_brushes[i].color, i_grass_cell_sample_res, i_grass_ntufts, density, tufts, GRASS_MAX_PATCH_TUFTS);
+  }
+}
+
 void grass_free(grass_field *f) {
   if (!f) return;
   for (grass_patch *p : f->patches) grass_patch_free(p);
@@ -238,6 +251,7 @@ void grass_free(grass_field *f) {
 }
 
 grass_field *grass_create(float x, float z) {
+  grass_check_budget();
   grass_field *f = (grass_field *)ucalloc(1, sizeof *f);
   f->tn = g_terrain;
   f->program = g_shader_table[PRG_GRASS].program;

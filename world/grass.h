@@ -52,6 +52,13 @@ extern grass_field *g_grass; // the one field; written by grass_create and grass
 extern uint32_t g_grass_built; // patches built since the start (a patch's serial)
 extern uint32_t g_grass_live;  // patches that exist now
 
+// Tufts one patch may hold for one brush: a patch of grass of every brush builds within a
+// fraction of a second, and nine of them fit in a few hundred megabytes.
+enum { GRASS_MAX_PATCH_TUFTS = 50000 };
+// Raises an error naming the brush, the parameters and the limit when a patch painted with one
+// brush would hold more than GRASS_MAX_PATCH_TUFTS tufts (i_grass_cell_sample_res x
+// i_grass_ntufts x the density of the brush's grass objects, added up).
+void grass_check_budget(void);
 // Builds the nine patches around (x, z); world loading calls it after the quadtree.
 grass_field *grass_create(float x, float z);
 // Every patch of f and f itself; g_grass is the caller's business.

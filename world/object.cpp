@@ -121,6 +121,8 @@ static void parse_key_line(wobj *o, const char *line, size_t nline) {
   case 3: o->clumpiness = v; break;
   default:
     if (!(v > -2147483648.0f && v < 2147483648.0f)) obj_error("'num_clumps' out of range at #%zu", nline);
+    // each clump costs two draws even when it gets no tuft: a patch cell walks them all
+    if (v >= WOBJ_MAX_CLUMPS + 1) obj_error("'num_clumps' (%d) at #%zu is more than %d", (int32_t)v, nline, WOBJ_MAX_CLUMPS);
     o->num_clumps = (int32_t)v;
   }
 }

@@ -8,6 +8,8 @@ struct texture;
 struct batch;
 
 enum { WOBJ_MAX = 1024, WOBJ_NAME_SIZE = 128, WOBJ_LINE_SIZE = 1024 };
+// Clumps a grass object may scatter in each cell of a patch.
+enum { WOBJ_MAX_CLUMPS = 1000 };
 enum { WOBJ_MASS = 0, WOBJ_DETAIL = 1, WOBJ_GRASS = 2, WOBJ_UNIQUE = 3 };
 
 // Tree parameters of an object with a "pg" line, read from the file at `path` by the catalogue;

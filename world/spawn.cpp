@@ -111,12 +111,28 @@ static void spawn_uniques(uniq_slots *slots) {
   }
 }
 
+void spawn_check_budget(void) {
+  if (!g_objmap) uerror("object map not loaded");
+  int w = g_objmap->w, h = g_objmap->h;
+  float cell = f_tn_sz / (float)w;
+  // the corner lookups of the spawn pass, without its draws
+  uint64_t n = 0;
+  for (int r = 0; r < h; r++)
+    for (int c = 0; c < w; c++) {
+      int32_t d = objmap_get_brush((float)(c - w * 0.5) * cell, (float)(r - h * 0.5) * cell)->density;
+      n += d > 0 ? (uint64_t)d : 0;
+    }
+  if (n > SPAWN_MAX_ATTEMPTS)
+    uerror("objmap.bmp (%dx%d pixels) with the density: of its brushes asks for %llu spawn attempts, more than %d", w,
+           h, (unsigned long long)n, SPAWN_MAX_ATTEMPTS);
+}
+
 void spawn_all(void) {
   ua_free(wi_list);
   // uniq_list indexes wi_list, so it starts over with it, and so do the unique objects
   uniq_count = 0;
   for (size_t i = 0; i < g_nwobjs; i++) g_wobjs[i].spawned = 0;
-  if (!g_objmap) uerror("object map not loaded");
+  spawn_check_budget();
   int w = g_objmap->w, h = g_objmap->h;
   float cell = f_tn_sz / (float)w;
   static uniq_slots slots[BRUSH_MAX];

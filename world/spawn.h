@@ -28,6 +28,12 @@ extern uint32_t uniq_count;
 
 // Empties wi_list and walks the object map (after parse_brushes, with the terrain built).
 void spawn_all(void);
+// Spawn attempts a world may ask for (the brushes' density: over the object map's pixels): half a
+// million items place and index in under a second and in some 700 MB (a million: 1.5 GB).
+enum { SPAWN_MAX_ATTEMPTS = 500000 };
+// Raises an error naming the object map, its size, the attempts and the limit when the map
+// asks for more than SPAWN_MAX_ATTEMPTS (the map must be loaded).
+void spawn_check_budget(void);
 // One world item of o at (x, z) on the ground; a unique object is placed only once.
 void spawn_wi(float x, float z, wobj *o);
 // Sets an item on the ground of g_terrain at its x and z: its height there and its box.

@@ -5,6 +5,7 @@
 #include "core/util.h"
 #include "render/camera.h"
 #include "render/frustum.h"
+#include "render/image.h"
 #include "render/shader.h"
 #include "render/texture.h"
 #include <GL/glew.h>
@@ -269,8 +270,7 @@ terrain *tn_load(void) {
   t->tex = texmgr_get("terraintexture.png")->id;
   tn_build(t);
   // opened apart, so a missing file is reported by its name, not as an invalid parameter
-  SDL_RWops *rw = SDL_RWFromFile(ufmt("%s/hm.bmp", g_root), "rb");
-  SDL_Surface *s = rw ? SDL_LoadBMP_RW(rw, 1) : nullptr;
+  SDL_Surface *s = img_load_bmp(ufmt("%s/hm.bmp", g_root));
   if (!s) uerror_at("init", __LINE__, "SDL_LoadBMP: %s", SDL_GetError());
   if (const char *why = hm_check(s)) uwarn_at("init", __LINE__, "\"%s/hm.bmp\" %s", g_root, why);
   heightmap *hm = (heightmap *)umalloc(sizeof *hm);

@@ -92,11 +92,29 @@ void tree_section(const pg_params *p, int i, float *height, float *scale) {
   *scale = p->tr_bottom_section_scale + (p->tr_top_section_scale - p->tr_bottom_section_scale) * t;
 }
 
+long long tree_cards(const pg_params *p) {
+  long long sections = p->br_count > 0 ? p->tr_section_count : 0;
+  return sections > 0 ? sections * p->br_count : 0;
+}
+
+void tree_check_total(const wobj *with, const pg_params *pg) {
+  long long total = 0;
+  for (size_t i = 0; i < g_nwobjs; i++) {
+    const wobj *o = &g_wobjs[i];
+    if (o == with) total += tree_cards(pg);
+    else if (o->is_tree) total += tree_cards(&o->pg);
+  }
+  if (total > TREE_MAX_TOTAL_CARDS)
+    uerror("the trees of the catalogue have %lld leaf cards in all, more than %d (tr_section_count x br_count of "
+           "each tree file, added up)",
+           total, TREE_MAX_TOTAL_CARDS);
+}
+
 void tree_build(batch *b, const pg_params *p) {
   // a section without cards adds nothing (and draws nothing from the generator); the cards of
   // a tree beyond the limit would take gigabytes and minutes before the batch's arrays overflow
   int64_t sections = p->br_count > 0 ? p->tr_section_count : 0;
-  int64_t cards = sections > 0 ? sections * p->br_count : 0;
+  int64_t cards = tree_cards(p);
   if (cards > TREE_MAX_CARDS)
     uerror("tree %s has %lld leaf cards (tr_section_count %d x br_count %d), more than %d",
            p->path ? p->path : "(unnamed)", (long long)cards, p->tr_section_count, p->br_count, TREE_MAX_CARDS);
@@ -130,6 +148,7 @@ void tree_generate(batch *b, const pg_params *p) {
 }
 
 void process_pgparam(void) {
+  tree_check_total(nullptr, nullptr);
   for (size_t i = 0; i < g_nwobjs; i++) {
     wobj *o = &g_wobjs[i];
     if (!o->is_tree) continue;
@@ -150,6 +169,7 @@ static void tree_reload(const char *path, wobj *o) {
     if (!o->tex) uerror("missing texture");
     p.texw = o->tex->w;
     p.texh = o->tex->h;
+    tree_check_total(o, &p);
     nb = b_create();
     tree_generate(nb, &p);
   });

@@ -6,7 +6,14 @@ struct batch;
 
 // Leaf cards a tree may have (tr_section_count x br_count): 7 MB of geometry, a thousand times
 // a leafy tree, built in a blink; beyond it a bad number would take gigabytes and minutes.
-enum { TREE_MAX_CARDS = 1 << 16 };
+// All the trees of a catalogue together may have four times as many.
+enum { TREE_MAX_CARDS = 1 << 16, TREE_MAX_TOTAL_CARDS = 1 << 18 };
+// Leaf cards of a tree: tr_section_count x br_count, 0 when either is 0 or less.
+long long tree_cards(const pg_params *pg);
+// Raises an error when the catalogue's trees, with the one of object `with` (null: none) built
+// from pg instead of its current file, have more than TREE_MAX_TOTAL_CARDS cards.
+struct wobj;
+void tree_check_total(const wobj *with, const pg_params *pg);
 
 // Reads the 17 keys of a tree parameter file into pg. A missing or malformed key fails with the
 // configuration reader's own message; pg is written only when every key was read.

@@ -29,9 +29,24 @@ void wi_sort(const uarray<wi *> *list) {
     const texture *tex = w->obj->tex;
     if (!tex) continue;
     uint32_t t = tex->id;
-    if (t >= WISL_MAX_TEX) uerror("%u >= WISL_MAX_TEX", t);
+    // past the fixed tables an item is left out of the frame, said once: never the end of a game
+    static bool said_tex, said_full;
+    if (t >= WISL_MAX_TEX) {
+      if (!said_tex)
+        uwarn("'%s' has texture number %u, past the %d the world drawing sorts: its items are not drawn", w->obj->name,
+              t, (int)WISL_MAX_TEX);
+      said_tex = true;
+      continue;
+    }
     uarray<wi *> &b = buckets[t];
-    if (b.count + 1 >= WISL_MAX_WI_PER_TEX) uerror("wi_sort_list overflow (n >= WISL_MAX_WI_PER_TEX)");
+    if (b.count + 1 >= WISL_MAX_WI_PER_TEX) {
+      // the quadtree hands the items over nearest first: the farther ones are left out
+      if (!said_full)
+        uwarn("more than %d world items of one texture in view ('%s' and others): the farther ones are not drawn",
+              (int)WISL_MAX_WI_PER_TEX - 1, w->obj->name);
+      said_full = true;
+      continue;
+    }
     ua_push(b, w);
     g_wi_nsorted++;
   }

@@ -130,6 +130,18 @@ static const broken_world broken[] = {
        return lines{"^w/param.cfg:" + str(lines_in(w + "/param.cfg")) + ": fault: i_tn_ndivs \\(0\\) must be between 1 and 2048$"};
      },
      1, 0},
+    // counts past their limits, said at the line that set them or against the map they multiply
+    {"limits",
+     [](const std::string &w) {
+       append(w + "/param.cfg", "i_snow_nflakes 200000\n");
+       replace(w + "/brushes", "density:0\n", "density:500\n"); // the meadow's open ground, most of the map
+     },
+     [](const std::string &w) {
+       return lines{"^w/param.cfg:" + str(lines_in(w + "/param.cfg")) + ": fault: i_snow_nflakes \\(200000\\) must be between 0 and 100000$",
+                    "^w/objmap.bmp: fault: objmap.bmp \\(64x64 pixels\\) with the density: of its brushes asks for [0-9]+ spawn "
+                    "attempts, more than 500000$"};
+     },
+     2, 0},
     {"catalogue", [](const std::string &w) { replace(w + "/index", "scale 19\n", "scael 19\n"); },
      [](const std::string &w) {
        return lines{"^w/index:" + str(line_of(w + "/index", "scael 19")) + ": fault: unknown specifier 'scael'$"};

@@ -14,7 +14,6 @@ struct fatal_case {
   const char *name;
   std::function<bool(game *)> edit;
   std::vector<const char *> lines; // regular expressions, each matching a whole line of stderr
-  bool walk = false;               // read only at the first step: the player walks
 };
 
 bool shader_edit(game *g, const char *file, const std::string &from, const std::string &to) {
@@ -67,12 +66,6 @@ const fatal_case k_cases[] = {
      {"error: ufopen#[0-9]+: failed to open .*trees/none.pg"}},
     {"tree_texture_missing", [](game *g) { return game_edit(g, "index", "object oak\nfile textures/oak.png\n", "object oak\n"); },
      {"error: process_pgparam#[0-9]+: missing texture"}},
-    // the footstep definition is read at the first step on its ground
-    {"step_definition", [](game *g) {
-       return game_own_data(g, "sounds/steps_grass.def") &&
-              file_write(game_data_path(g, "sounds/steps_grass.def"), "sound1 sounds/step_grass_1.wav\nvolume loud\n");
-     },
-     {"error: cfg_get_vec2#[0-9]+: volume type error"}, true},
 };
 
 void PrintTo(const fatal_case &c, std::ostream *os) { *os << c.name; }
@@ -82,12 +75,7 @@ class fatal : public game_test, public ::testing::WithParamInterface<fatal_case>
 TEST_P(fatal, message_box_and_status_1) {
   const fatal_case &c = GetParam();
   ASSERT_TRUE(c.edit(&g)) << "the edit did not apply; the file changed?";
-  if (c.walk) {
-    start_running();
-    walk(1500);
-  } else {
-    ASSERT_TRUE(game_start(&g));
-  }
+  ASSERT_TRUE(game_start(&g));
   expect_fatal();
   // each expected line, and no other warning or error
   std::string err = game_stderr(&g);

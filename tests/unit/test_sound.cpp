@@ -42,6 +42,8 @@ TEST(SoundDevice, OpensOncePlaysWithChunkVolumeRefusesThe33rdAndUndecodableFiles
   EXPECT_EQ(testing::internal::GetCapturedStdout(),
             "snd_init: audio initialized: 22050Hz, channels 2\nsnd_load: " + a + " loaded\nsnd_load: " + b + " loaded\n");
   EXPECT_EXIT(snd_play(bad.c_str(), 0, 1), testing::ExitedWithCode(1), "^error: snd_load#[0-9]+: Mix_LoadWAV: .+\n");
+  snd_refuse(bad.c_str()); // as a sound event does once the game runs: refused quietly from then on
+  EXPECT_EQ(stderr_of([&] { EXPECT_EQ(snd_play(bad.c_str(), 0, 1), -1); }), "");
   EXPECT_EXIT(snd_play(d.path("none.wav").c_str(), 0, 1), testing::ExitedWithCode(1),
               "^error: snd_load#[0-9]+: Mix_LoadWAV: Couldn't open .*none.wav\n");
 }

@@ -6,6 +6,7 @@
 #include "fx/postproc.h"
 #include "render/texture.h"
 #include "world/brush.h"
+#include "world/grass.h"
 #include "world/object.h"
 #include "world/spawn.h"
 #include <SDL.h>
@@ -80,7 +81,7 @@ static bool check_map(void) {
       order.push_back(c);
     }
   if (SDL_MUSTLOCK(map)) SDL_UnlockSurface(map);
-  SDL_FreeSurface(map);
+  bool all_painted = true;
   for (uint32_t c : order) {
     size_t b = 0;
     while (b < g_nbrushes && g_brushes[b].color != c) b++;
@@ -91,7 +92,16 @@ static bool check_map(void) {
     const use &u = uses[c];
     chk_fault(path, 0, "no matching brush for color %u (#%.6x): %u pixel%s, the first at column %d, row %d", c, c, u.n,
               u.n == 1 ? "" : "s", u.col, u.row);
+    all_painted = false;
   }
+  // the spawn pass's attempts, counted by its own lookups
+  if (all_painted && map->w > 0 && map->h > 0)
+    chk_try(path, 0, [&] {
+      objmap_set(map, f_veg_pos_r + f_veg_pos_r);
+      spawn_check_budget();
+    });
+  g_objmap = nullptr;
+  SDL_FreeSurface(map);
   return true;
 }
 
@@ -160,5 +170,8 @@ void chk_brushes(bool catalogue_read) {
   bool brushes_read = read_brushes(catalogue_read);
   bool map_read = check_map();
   check_cluts();
-  if (catalogue_read && brushes_read) check_uses(map_read);
+  if (catalogue_read && brushes_read) {
+    check_uses(map_read);
+    chk_try(brushes_path, 0, [] { grass_check_budget(); });
+  }
 }

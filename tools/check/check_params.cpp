@@ -118,6 +118,7 @@ void chk_params(void) {
   }
   fclose(fp);
   chk_warn_context(g_root, 0, false);
+  for (const param_limit &l : g_param_limits) chk_try(cfg_path, chk_param_line(l.name), [&] { param_limit_check(l); });
   if (i_screen_w < 1 || i_screen_h < 1)
     chk_warn(cfg_path, chk_param_line(i_screen_w < 1 ? "i_screen_w" : "i_screen_h"),
              "window size %dx%d: the window needs at least 1 pixel each way", i_screen_w, i_screen_h);

@@ -2,6 +2,7 @@
 // and the line numbers of readers that read long lines in pieces.
 #include "check.h"
 #include "core/file.h"
+#include "render/image.h"
 #include <SDL.h>
 #include <cctype>
 #include <cstdarg>
@@ -131,8 +132,7 @@ size_t chk_phys_line(const char *path, int bufsize, size_t piece) {
 SDL_Surface *chk_load_bmp(const char *name, char *path, size_t size, const char *fmt) {
   snprintf(path, size, "%s/%s", g_root, name);
   chk_seen("image", path);
-  SDL_RWops *rw = SDL_RWFromFile(path, "rb");
-  SDL_Surface *s = rw ? SDL_LoadBMP_RW(rw, 1) : nullptr;
+  SDL_Surface *s = img_load_bmp(path);
   if (!s) chk_fault(path, 0, fmt, SDL_GetError());
   return s;
 }

@@ -79,6 +79,7 @@ void chk_sky(void) {
       }
       w[i] = s->w, h[i] = s->h;
       SDL_FreeSurface(s);
+      chk_try(path[i], 0, [&] { sky_check_face(faces[i], w[i], h[i]); });
     }
     int side;
     uint32_t odd = sky_odd_faces(w, h, &side);
@@ -148,6 +149,7 @@ static void read_block(FILE *fp, const char *name, size_t *line) {
 
 // Trees are built as the game builds them, without the upload: a tree without extent fails.
 static void check_trees(void) {
+  chk_try(index_path, 0, [] { tree_check_total(nullptr, nullptr); });
   for (size_t i = 0; i < g_nwobjs; i++) {
     wobj *o = &g_wobjs[i];
     if (o->pg.path) chk_lines(o->pg.path, WOBJ_LINE_SIZE);

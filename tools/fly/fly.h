@@ -32,4 +32,6 @@ double fly_clock_ms(int clock);
 // only: a comma-separated list of the poses to write and compare, or null for all. repeat > 0:
 // each pose is drawn that many times more and the least time of each pass is reported.
 #define FLY_POSE_MEAN_MAX 2.0
+// --guide: the pictures of docs/worlds.md into OUT (fly_guide.cpp); the exit status.
+int fly_guide(const char *out_dir);
 int fly_poses(const char *out_dir, const char *ref_dir, const char *only, int repeat, float woods_x, float woods_z);

@@ -113,7 +113,8 @@ static void usage(void) {
                   "  off-screen target, its depth clear, the post pass and the swap alone)\n"
                   "  --poses: no flight; fixed poses with the clock frozen, captured into OUT and\n"
                   "  compared with the half-size pictures in REF (only the poses named A, B); each pose\n"
-                  "  drawn N times more, with the least time of each pass\n");
+                  "  drawn N times more, with the least time of each pass\n"
+                  "       velder-fly --guide OUT DIR: the pictures of docs/worlds.md into OUT\n");
   exit(2);
 }
 
@@ -209,6 +210,7 @@ int main(int argc, char **argv) {
   int frames = 600;
   const char *out = nullptr, *dir = nullptr, *poses = nullptr, *ref = nullptr, *only = nullptr;
   int repeat = 0;
+  const char *guide = nullptr;
   for (int i = 1; i < argc; i++) {
     if (strcmp(argv[i], "--frames") == 0 && i + 1 < argc) frames = atoi(argv[++i]);
     else if (strcmp(argv[i], "--out") == 0 && i + 1 < argc) out = argv[++i];
@@ -216,6 +218,7 @@ int main(int argc, char **argv) {
     else if (strcmp(argv[i], "--reference") == 0 && i + 1 < argc) ref = argv[++i];
     else if (strcmp(argv[i], "--only") == 0 && i + 1 < argc) only = argv[++i];
     else if (strcmp(argv[i], "--time") == 0 && i + 1 < argc) repeat = atoi(argv[++i]);
+    else if (strcmp(argv[i], "--guide") == 0 && i + 1 < argc) guide = argv[++i];
     else if (argv[i][0] == '-' || dir) usage();
     else dir = argv[i];
   }
@@ -245,8 +248,8 @@ int main(int argc, char **argv) {
   fly_path path;
   float woods_x, woods_z;
   find_woods(&woods_x, &woods_z);
-  if (poses) {
-    int status = fly_poses(poses, ref, only, repeat, woods_x, woods_z);
+  if (poses || guide) {
+    int status = poses ? fly_poses(poses, ref, only, repeat, woods_x, woods_z) : fly_guide(guide);
     SDL_GL_DeleteContext(g_gl_context);
     SDL_Quit();
     return status;
