@@ -24,8 +24,10 @@ void game_update(float dt);
 // mod: the modifier keys held when the key went down, as the event reports them
 void handle_key(int32_t key, uint16_t mod);
 void render_frame(void);
-// The passes of one frame, in order, for tools that time them; FRAME_END comes before the swap.
-// The sky pass includes the frame's set-up (off-screen target, depth clear, camera).
+// The passes of one frame, for tools that time them; FRAME_END comes before the swap. They are
+// drawn grass, terrain, world items, then the sky into what is left uncovered (or sky, terrain,
+// grass, items under a terrain that lets the sky show through); the first pass includes the
+// frame's set-up (off-screen target, depth clear, camera).
 enum { FRAME_SKY, FRAME_TERRAIN, FRAME_GRASS, FRAME_WORLD, FRAME_WEATHER, FRAME_POST, FRAME_OVERLAY, FRAME_END };
 // Optional: called as each pass begins and at FRAME_END; null in the game.
 extern void (*g_frame_pass_hook)(int pass);

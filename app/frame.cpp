@@ -1,4 +1,4 @@
-// One frame: the passes in their fixed order.
+// One frame: the passes, opaque ones first, then the sky into what they left uncovered.
 #include "app/app.h"
 #include "core/params.h"
 #include "core/util.h"
@@ -21,23 +21,41 @@ static inline void pass(int p) {
 }
 
 void render_frame(void) {
-  pass(FRAME_SKY);
+  // With an opaque terrain the cut-out grass goes first (it hides much of the ground), then the
+  // terrain, whose near chunks hide the world items behind the hills, then the items, and the
+  // sky last into the pixels nothing covered: the depth test spares the fragments each pass hides.
+  // A terrain that lets the sky show through keeps the sky first, under everything.
+  bool sky_last = g_skybox && tn_opaque();
+  pass(sky_last ? FRAME_GRASS : FRAME_SKY);
   postproc_begin();
   glClear(GL_DEPTH_BUFFER_BIT);
   cam_load_matrix(&g_cam);
-  if (g_skybox) {
-    skybox_draw(g_cam.dir, g_cam.pos);
-  } else {
+  if (!g_skybox) {
     // nothing else covers every pixel: start from the fog colour
     glClearColor(v3_fog_color[0], v3_fog_color[1], v3_fog_color[2], 1);
     glClear(GL_COLOR_BUFFER_BIT);
   }
-  pass(FRAME_TERRAIN);
-  tn_draw();
-  pass(FRAME_GRASS);
-  grass_draw();
-  pass(FRAME_WORLD);
-  world_draw(g_skybox ? g_skybox->env : 0);
+  // the cut-out passes expect the alpha test on and no blending, as the terrain pass leaves them
+  glDisable(GL_BLEND);
+  glEnable(GL_ALPHA_TEST);
+  glAlphaFunc(GL_GREATER, 0.5f);
+  if (sky_last) {
+    grass_draw();
+    pass(FRAME_TERRAIN);
+    tn_draw();
+    pass(FRAME_WORLD);
+    world_draw(g_skybox ? g_skybox->env : 0);
+    pass(FRAME_SKY);
+    skybox_draw(g_cam.dir, g_cam.pos, true);
+  } else {
+    if (g_skybox) skybox_draw(g_cam.dir, g_cam.pos, false);
+    pass(FRAME_TERRAIN);
+    tn_draw();
+    pass(FRAME_GRASS);
+    grass_draw();
+    pass(FRAME_WORLD);
+    world_draw(g_skybox ? g_skybox->env : 0);
+  }
   pass(FRAME_WEATHER);
   prg_use(PRG_FLAT_COLOR);
   if (i_rain_ndroplets > 0) rain_draw(g_cam.pos, g_cam.yaw);

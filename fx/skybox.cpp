@@ -1,4 +1,4 @@
-// Sky box: two cube maps from the sky faces and a camera-centred unit cube drawn first each frame.
+// Sky box: two cube maps from the sky faces and a camera-centred unit cube drawn each frame.
 #include "fx/skybox.h"
 #include "core/file.h"
 #include "core/fmon.h"
@@ -153,7 +153,7 @@ void skybox_sundir(float out[3]) {
   out[2] = m[10] * 0.5f + m[14];
 }
 
-void skybox_draw(const float camdir[3], const float campos[3]) {
+void skybox_draw(const float camdir[3], const float campos[3], bool behind) {
   skybox *s = g_skybox;
   if (!s) return;
   GLuint prog = s->program ? s->program->id : 0;
@@ -165,7 +165,15 @@ void skybox_draw(const float camdir[3], const float campos[3]) {
     glUniform3f(glGetUniformLocation(prog, "camdir"), camdir[0], camdir[1], camdir[2]);
     glUniform3f(glGetUniformLocation(prog, "sundir"), sun[0], sun[1], sun[2]);
   }
-  glDisable(GL_DEPTH_TEST);
+  if (behind) {
+    // every sky fragment lands at depth 1, where only a pixel nothing was drawn into still is
+    glDepthRange(1, 1);
+    glDepthFunc(GL_LEQUAL);
+    glDepthMask(GL_FALSE);
+    glDisable(GL_ALPHA_TEST); // the sky is opaque: without the test the depth test comes first
+  } else {
+    glDisable(GL_DEPTH_TEST);
+  }
   glBindTexture(GL_TEXTURE_CUBE_MAP, s->sky);
   glPushMatrix();
   glTranslatef(campos[0], campos[1], campos[2]);
@@ -177,4 +185,10 @@ void skybox_draw(const float camdir[3], const float campos[3]) {
   glEnd();
   glPopMatrix();
   glEnable(GL_DEPTH_TEST);
+  if (behind) {
+    glDepthRange(0, 1);
+    glDepthFunc(GL_LESS);
+    glDepthMask(GL_TRUE);
+    glEnable(GL_ALPHA_TEST);
+  }
 }

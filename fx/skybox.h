@@ -1,4 +1,4 @@
-// Sky box: two cube maps from the sky faces and a camera-centred unit cube drawn first each frame.
+// Sky box: two cube maps from the sky faces and a camera-centred unit cube drawn each frame.
 #pragma once
 #include <cstdint>
 
@@ -35,4 +35,6 @@ skybox *skybox_create(void);
 void skybox_reload(const char *path, void *arg);
 // The fixed sun direction: (0, 0, 0.5) turned 52 degrees about x. No OpenGL.
 void skybox_sundir(float out[3]);
-void skybox_draw(const float camdir[3], const float campos[3]);
+// behind: drawn after everything opaque, at the far end of the depth range and depth-tested, so
+// that it shades only the pixels nothing covers; otherwise over every pixel, untested.
+void skybox_draw(const float camdir[3], const float campos[3], bool behind);

@@ -1,5 +1,6 @@
 // DDS loader: header checks and level layout over a FILE*, then the compressed upload.
 #include "render/dds.h"
+#include "render/image.h"
 #include "core/file.h"
 #include "core/util.h"
 #include <GL/glew.h>
@@ -145,7 +146,8 @@ void dds_read(const char *path, dds_data *d) {
 // levels are uploaded as stored and then read back, decoded by the driver itself (the same
 // decoding its sampler does), and stored again as plain RGBA: the same texels, stored mip
 // levels included, at the plain sampling cost.
-static void expand_levels(const dds_info &info) {
+// True when every stored level is opaque.
+static bool expand_levels(const dds_info &info) {
   // every level is read before any is stored again: a level stored in another format
   // reallocates the texture, and the driver then loses the compressed levels not yet read
   std::vector<std::vector<uint8_t>> px(info.nlevels);
@@ -157,12 +159,16 @@ static void expand_levels(const dds_info &info) {
     glGetTexImage(GL_TEXTURE_2D, (GLint)i, GL_RGBA, GL_UNSIGNED_BYTE, px[i].data());
   }
   glPixelStorei(GL_PACK_ALIGNMENT, pack);
-  for (uint32_t i = 0; i < info.nlevels; i++)
+  bool opaque = true;
+  for (uint32_t i = 0; i < info.nlevels; i++) {
     glTexImage2D(GL_TEXTURE_2D, (GLint)i, GL_RGBA8, (GLsizei)info.levels[i].w, (GLsizei)info.levels[i].h, 0, GL_RGBA,
                  GL_UNSIGNED_BYTE, px[i].data());
+    opaque = opaque && rgba_opaque(px[i].data(), px[i].size() / 4);
+  }
+  return opaque;
 }
 
-void dds_upload(uint32_t *id, dds_data *d) {
+bool dds_upload(uint32_t *id, dds_data *d) {
   const dds_info &info = d->info;
   umem_guard bytes{d->bytes};
   d->bytes = nullptr;
@@ -194,8 +200,9 @@ void dds_upload(uint32_t *id, dds_data *d) {
       dds_fail("level %u (%ux%u): %s", i, l.w, l.h, (const char *)gluErrorString(e));
     }
   }
-  expand_levels(info);
+  bool opaque = expand_levels(info);
   GLenum e = glGetError();
   glBindTexture(GL_TEXTURE_2D, 0);
   if (e != GL_NO_ERROR) dds_fail("decoding %ux%u: %s", info.w, info.h, (const char *)gluErrorString(e));
+  return opaque;
 }

@@ -38,5 +38,6 @@ struct dds_data {
 void dds_read(const char *path, dds_data *d);
 // Uploads what dds_read got into the GL name *id (a new one when 0, else emptied and bound
 // afresh, as tex_bind_fresh does); frees the bytes. A level the driver refuses is fatal, before
-// the old texture is touched where the size alone tells.
-void dds_upload(uint32_t *id, dds_data *d);
+// the old texture is touched where the size alone tells. True when every texel of every stored
+// level is opaque.
+bool dds_upload(uint32_t *id, dds_data *d);

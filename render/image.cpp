@@ -87,3 +87,9 @@ SDL_Surface *img_load(const char *path) {
   const char *dot = strrchr(path, '.');
   return load_mem(buf.p, n, dot ? dot + 1 : nullptr, path);
 }
+
+bool rgba_opaque(const uint8_t *rgba, size_t n) {
+  for (size_t i = 0; i < n; i++)
+    if (rgba[4 * i + 3] != 255) return false;
+  return true;
+}

@@ -1,6 +1,7 @@
 // Image files through SDL_image, with the structure checks SDL_image leaves out.
 #pragma once
 #include <cstddef>
+#include <cstdint>
 
 struct SDL_Surface;
 
@@ -19,3 +20,5 @@ bool img_declared_size(const void *head, size_t n, int *w, int *h);
 // A BMP as SDL's reader loads it (the height map, the object map, colour tables), or null with
 // the reason in SDL_GetError; one that declares more than IMG_MAX_SIDE is not read.
 SDL_Surface *img_load_bmp(const char *path);
+// Whether every alpha byte of n tightly packed RGBA texels is 255.
+bool rgba_opaque(const uint8_t *rgba, size_t n);

@@ -19,7 +19,7 @@
 // A checked DDS file into t, reusing its GL name.
 static void dds_upload_into(texture *t, dds_data *d) {
   uint32_t w = d->info.w, h = d->info.h;
-  dds_upload(&t->id, d);
+  t->opaque = dds_upload(&t->id, d);
   t->w = (int32_t)w;
   t->h = (int32_t)h;
 }
@@ -28,10 +28,17 @@ static const char *tex_root; // kept by pointer, as given to texmgr_init
 // full path -> texture record. A reload refills the record in place, so the record itself is
 // the handle that every holder keeps.
 static strmap *tex_cache;
+static uarray<texture *> tex_all; // the cached records, for the look-ups by GL name
 
 void texmgr_init(const char *root) {
   tex_root = root;
   tex_cache = sm_create();
+}
+
+bool tex_opaque(uint32_t id) {
+  for (const texture *t : tex_all)
+    if (t->id == id) return t->opaque != 0;
+  return false;
 }
 
 bool texmgr_is_dds(const char *path) {
@@ -47,6 +54,7 @@ texture *texmgr_get(const char *name) {
   if (t) return t;
   t = texmgr_is_dds(path) ? load_dds(path) : load_something_else(path);
   sm_set(tex_cache, path, (uintptr_t)t);
+  ua_push(tex_all, t);
   fmon_register(path, texmgr_reload, nullptr);
   r.texmgr_ntex++;
   return t;
@@ -193,6 +201,8 @@ void image_decode(const char *path, tex_image *img) {
 void image_upload(texture *t, tex_image *img) {
   t->w = img->w;
   t->h = img->h;
+  // the levels GLU builds are means of this one: opaque with it
+  t->opaque = rgba_opaque(img->rgba, (size_t)img->w * img->h);
   tex_bind_fresh(&t->id);
   glTexEnvf(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
   glTexParameterf(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR_MIPMAP_LINEAR);
@@ -215,6 +225,7 @@ texture *load_dds(const char *path) {
   texture *t = (texture *)held.p;
   t->w = t->h = 0;
   t->id = 0;
+  t->opaque = 0;
   dds_data d;
   dds_read(path, &d);
   dds_upload_into(t, &d);
@@ -226,6 +237,7 @@ texture *load_something_else(const char *path) {
   texture *t = (texture *)umalloc(sizeof *t);
   t->w = t->h = 0;
   t->id = 0;
+  t->opaque = 0;
   image_load_into(t, path);
   return t;
 }

@@ -1,12 +1,14 @@
 // Texture manager: 2D textures by file name, loaded once, cached by full path, reloadable.
 #pragma once
+#include <cstddef>
 #include <cstdint>
 
 struct SDL_Surface;
 
 struct texture {
-  int32_t w, h; // pixels (of mip level 0 for DDS)
-  uint32_t id;  // GL_TEXTURE_2D name; a reload keeps the name and the record
+  int32_t w, h;   // pixels (of mip level 0 for DDS)
+  uint32_t id;    // GL_TEXTURE_2D name; a reload keeps the name and the record
+  uint8_t opaque; // every texel of every level has alpha 255: blending it changes nothing
 };
 
 void texmgr_init(const char *root);
@@ -24,6 +26,9 @@ int texmgr_poll(bool wait);
 texture *load_something_else(const char *path);
 // A DDS file (render/dds.h) into a new record.
 texture *load_dds(const char *path);
+
+// Whether the cached texture with GL name id is opaque (false for a name it does not hold).
+bool tex_opaque(uint32_t id);
 
 // Loader choice: the last three characters of the path are exactly "dds" (lower case).
 bool texmgr_is_dds(const char *path);

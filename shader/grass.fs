@@ -4,6 +4,7 @@
 
 uniform sampler2D tex;
 
+varying vec2 v_uv;
 varying vec3 v_mul;
 varying vec3 v_add;
 
@@ -11,6 +12,6 @@ varying vec3 v_add;
 // drop the same fragments at a higher cost to the software rasteriser.
 void main()
 {
-    vec4 c = texture2D(tex, gl_TexCoord[0].st);
+    vec4 c = texture2D(tex, v_uv);
     gl_FragColor = vec4(c.rgb * v_mul + v_add, c.a);
 }

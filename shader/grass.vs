@@ -11,6 +11,7 @@ uniform float wstr;  // gust strength, within +-0.04
 // normal (gl_Normal = foot x, foot z, rank).
 // The fragment colour is texture * v_mul + v_add: the vertex colour, the shade (darker at the
 // foot, where the tufts shade each other) and the fog folded into one multiply-add.
+varying vec2 v_uv; // the texture coordinates: two interpolated values, not the four of gl_TexCoord
 varying vec3 v_mul;
 varying vec3 v_add;
 
@@ -48,6 +49,6 @@ void main()
     // mix(fog colour, c * shade, fog) = c * (shade * fog) + fog colour * (1 - fog)
     v_mul = gl_Color.rgb * (shade * fog);
     v_add = gl_Fog.color.a > 0.0 ? gl_Fog.color.rgb * (1.0 - fog) : vec3(0.0);
-    gl_TexCoord[0] = gl_MultiTexCoord0;
+    v_uv = gl_MultiTexCoord0.st;
     gl_Position = gl_ModelViewProjectionMatrix * v;
 }

@@ -1,8 +1,10 @@
 // Post-processing: the window-sized rectangle in pixel space with its frame buffer coordinates.
 #version 120
 
+varying vec2 v_uv;
+
 void main()
 {
-    gl_TexCoord[0] = gl_MultiTexCoord0;
+    v_uv = gl_MultiTexCoord0.st;
     gl_Position = ftransform();
 }

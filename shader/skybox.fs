@@ -5,6 +5,7 @@
 uniform samplerCube sky; // unit 0: the sky cube map
 
 varying vec3 v_dir;
+varying vec3 v_str;
 varying vec3 v_sun;
 varying vec2 v_glow;
 
@@ -15,9 +16,9 @@ void main()
     // At this field of view a face texel covers more than a pixel (toward the cube's corners
     // about one pixel), so the top level is what is sampled anyway; naming it spares the level
     // computation and the second level in every pixel.
-    vec3 c = textureCubeLod(sky, gl_TexCoord[0].stp, 0.0).rgb;
+    vec3 c = textureCubeLod(sky, v_str, 0.0).rgb;
 #else
-    vec3 c = textureCube(sky, gl_TexCoord[0].stp).rgb;
+    vec3 c = textureCube(sky, v_str).rgb;
 #endif
 
     float cs = max(dot(d, v_sun), 0.0);

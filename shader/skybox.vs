@@ -8,6 +8,7 @@ uniform vec3 camdir; // camera view direction
 uniform vec3 sundir; // direction the sunlight travels (it points down, away from the sun)
 
 varying vec3 v_dir;  // world-space direction from the camera
+varying vec3 v_str;  // the cube map coordinates: three interpolated values, not the four of gl_TexCoord
 varying vec3 v_sun;  // unit vector toward the sun
 varying vec2 v_glow; // strength of the tight glow (it breathes slowly) and of the wide one
 
@@ -18,6 +19,6 @@ void main()
     // the wide glow grows when the player looks toward the sun
     float facing = max(dot(normalize(camdir), v_sun), 0.0);
     v_glow = vec2(0.30 + 0.05 * sin(time * 0.7), 0.12 * facing);
-    gl_TexCoord[0] = gl_MultiTexCoord0;
+    v_str = gl_MultiTexCoord0.stp;
     gl_Position = ftransform();
 }

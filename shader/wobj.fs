@@ -4,6 +4,7 @@
 
 uniform sampler2D tex; // unit 0: the item texture
 
+varying vec2 v_uv;
 varying vec4 v_mul;
 varying vec3 v_add;
 
@@ -11,6 +12,6 @@ varying vec3 v_add;
 // drops the same fragments, and a shader without one is cheaper for the software rasteriser.
 void main()
 {
-    vec4 c = texture2D(tex, gl_TexCoord[0].st) * v_mul;
+    vec4 c = texture2D(tex, v_uv) * v_mul;
     gl_FragColor = vec4(c.rgb + v_add, c.a);
 }

@@ -13,6 +13,7 @@ uniform samplerCube cubemap; // unit 1: the environment cube map
 // The fragment is texture * v_mul + v_add: the vertex colour, the sky tint, the foot shading
 // and the fog folded into one multiply-add, as the many overlapping cut-out cards make every
 // varying and every operation per fragment count.
+varying vec2 v_uv; // the texture coordinates: two interpolated values, not the four of gl_TexCoord
 varying vec4 v_mul;
 varying vec3 v_add;
 
@@ -50,6 +51,6 @@ void main()
     v_mul = vec4(gl_Color.rgb * tint * fog, gl_Color.a);
     v_add = gl_Fog.color.a > 0.0 ? gl_Fog.color.rgb * (1.0 - fog) : vec3(0.0);
 
-    gl_TexCoord[0] = gl_MultiTexCoord0;
+    v_uv = gl_MultiTexCoord0.st;
     gl_Position = gl_ModelViewProjectionMatrix * v;
 }

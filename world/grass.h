@@ -65,7 +65,7 @@ grass_field *grass_create(float x, float z);
 void grass_free(grass_field *f);
 // Once per update step: shifts the field when the camera crossed a boundary, sets the wind.
 void grass_update(const float pos[3]);
-// Once per frame, after the terrain and before the world items.
+// Once per frame: first (or after the terrain, when the sky shows through the terrain).
 void grass_draw(void);
 
 // Patch index of a world coordinate for a terrain of half edge `half`.

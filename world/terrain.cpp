@@ -1,16 +1,23 @@
-// Terrain: height-mapped grid, its display list and height queries.
+// Terrain: height-mapped grid, its display lists by chunk and height queries.
 #include "world/terrain.h"
 #include "core/file.h"
 #include "core/params.h"
 #include "core/util.h"
+#include "render/camera.h"
+#include "render/frustum.h"
 #include "render/image.h"
 #include "render/shader.h"
 #include "render/texture.h"
 #include <GL/glew.h>
 #include <SDL.h>
+#include <algorithm>
 #include <cmath>
 
 terrain *g_terrain;
+// The chunks' boxes in world units, of the terrain whose lists start at boxes_for: a reload
+// builds a new terrain beside the one drawn, which stays when the new one fails.
+static uarray<aabb> chunk_boxes;
+static uint32_t boxes_for;
 
 terrain *tn_alloc(void) {
   if (i_tn_ndivs < 1 || i_tn_ndivs > TN_MAX_NDIVS)
@@ -39,7 +46,8 @@ void tn_free(terrain *t) {
   if (!t) return;
   for (int r = 0; r <= t->ndivs; r++) free(t->verts[r]);
   free(t->verts);
-  if (t->dlist) glDeleteLists(t->dlist, 1);
+  if (t->dlist) glDeleteLists(t->dlist, tn_nchunks(t));
+  if (t->dlist == boxes_for) boxes_for = 0;
   if (t->hm) SDL_FreeSurface(t->hm->surf), free(t->hm);
   free(t);
 }
@@ -98,29 +106,96 @@ static void emit(const terrain *t, int r, int c) {
   glVertex3f(v.x, v.y, v.z);
 }
 
+int tn_chunk_cells(int ndivs) {
+  int cells = (ndivs + TN_CHUNKS_PER_SIDE - 1) / TN_CHUNKS_PER_SIDE;
+  return cells < TN_CHUNK_MIN_CELLS ? TN_CHUNK_MIN_CELLS : cells;
+}
+
+int tn_nchunks(const terrain *t) {
+  int cells = tn_chunk_cells(t->ndivs), side = (t->ndivs + cells - 1) / cells;
+  return side * side;
+}
+
+void tn_chunk_cells_of(const terrain *t, int i, int *r0, int *c0, int *r1, int *c1) {
+  int cells = tn_chunk_cells(t->ndivs), side = (t->ndivs + cells - 1) / cells;
+  *r0 = i / side * cells, *c0 = i % side * cells;
+  *r1 = *r0 + cells < t->ndivs ? *r0 + cells : t->ndivs;
+  *c1 = *c0 + cells < t->ndivs ? *c0 + cells : t->ndivs;
+}
+
+void tn_chunk_box(const terrain *t, int i, aabb *box) {
+  int r0, c0, r1, c1;
+  tn_chunk_cells_of(t, i, &r0, &c0, &r1, &c1);
+  float lo = INFINITY, hi = -INFINITY;
+  for (int r = r0; r <= r1; r++)
+    for (int c = c0; c <= c1; c++) lo = fminf(lo, t->verts[r][c].y), hi = fmaxf(hi, t->verts[r][c].y);
+  *box = aabb{{t->verts[r0][c0].x * t->sz, lo, t->verts[r0][c0].z * t->sz},
+              {t->verts[r1][c1].x * t->sz, hi, t->verts[r1][c1].z * t->sz}};
+}
+
+static void make_boxes(const terrain *t) {
+  chunk_boxes.count = 0;
+  for (int k = 0, n = tn_nchunks(t); k < n; k++) {
+    aabb box;
+    tn_chunk_box(t, k, &box);
+    ua_push(chunk_boxes, box);
+  }
+  boxes_for = t->dlist;
+}
+
 void tn_build(terrain *t) {
   tn_sample_heights(t);
   // Only the mesh with its height map is ever drawn (tn_draw shows a flat quad until then), so
   // the builds before the map is attached compile nothing and a large grid is compiled once.
   if (!t->hm) return;
-  if (t->dlist) glDeleteLists(t->dlist, 1);
-  t->dlist = glGenLists(1);
-  glNewList(t->dlist, GL_COMPILE);
-  glBindTexture(GL_TEXTURE_2D, t->tex);
-  // strips along x, wound clockwise seen from above (tn_draw sets GL_CW)
-  for (int i = 0; i < t->ndivs; i++) {
-    glPushMatrix();
-    glScalef(t->sz, 1, t->sz);
-    glBegin(GL_TRIANGLE_STRIP);
-    for (int j = 0; j <= t->ndivs; j++) {
-      emit(t, i + 1, j);
-      emit(t, i, j);
+  int n = tn_nchunks(t);
+  if (t->dlist) glDeleteLists(t->dlist, n);
+  t->dlist = glGenLists(n);
+  // one list per chunk, of strips along x wound clockwise seen from above (tn_draw sets GL_CW);
+  // each strip starts on an even triangle, so a chunk's triangles are those of the whole grid
+  for (int k = 0; k < n; k++) {
+    int r0, c0, r1, c1;
+    tn_chunk_cells_of(t, k, &r0, &c0, &r1, &c1);
+    glNewList(t->dlist + k, GL_COMPILE);
+    for (int i = r0; i < r1; i++) {
+      glBegin(GL_TRIANGLE_STRIP);
+      for (int j = c0; j <= c1; j++) {
+        emit(t, i + 1, j);
+        emit(t, i, j);
+      }
+      glEnd();
     }
-    glEnd();
-    glPopMatrix();
+    glEndList();
   }
-  glBindTexture(GL_TEXTURE_2D, 0);
-  glEndList();
+  make_boxes(t);
+}
+
+// Horizontal distance from the camera to the nearest point of the box.
+static float box_distance(const aabb &b, const float p[3]) {
+  float dx = fmaxf(fmaxf(b.min[0] - p[0], p[0] - b.max[0]), 0);
+  float dz = fmaxf(fmaxf(b.min[2] - p[2], p[2] - b.max[2]), 0);
+  return dx * dx + dz * dz;
+}
+
+void tn_chunks_in_view(const aabb *boxes, uint32_t n, const plane frustum[6], const float campos[3],
+                       uarray<uint32_t> *out) {
+  struct seen {
+    float d;
+    uint32_t i;
+  };
+  static uarray<seen> order;
+  order.count = 0;
+  for (uint32_t i = 0; i < n; i++)
+    if (frustum_test_box(&boxes[i], frustum) != FRUSTUM_OUTSIDE) ua_push(order, seen{box_distance(boxes[i], campos), i});
+  std::stable_sort(order.begin(), order.end(), [](const seen &a, const seen &b) { return a.d < b.d; });
+  out->count = 0;
+  for (const seen &o : order) ua_push(*out, o.i);
+}
+
+bool tn_opaque(void) {
+  const terrain *t = g_terrain;
+  // the flat stand-in samples whatever texture is bound: it keeps the blending
+  return !t || (t->hm && (!t->tex || tex_opaque(t->tex)));
 }
 
 void tn_draw(void) {
@@ -128,12 +203,22 @@ void tn_draw(void) {
   if (!t) return;
   prg_use(PRG_TERRAIN);
   glDisable(GL_ALPHA_TEST);
-  glEnable(GL_BLEND);
+  // blending with alpha 1 gives the terrain's own colour: an opaque terrain is spared it
+  if (!tn_opaque()) glEnable(GL_BLEND);
   glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
   glEnable(GL_CULL_FACE);
   glFrontFace(GL_CW);
   if (t->hm) {
-    glCallList(t->dlist);
+    // the chunks in view, nearest first: the depth test spares what the near ground hides
+    static uarray<uint32_t> seen;
+    if (boxes_for != t->dlist) make_boxes(t);
+    tn_chunks_in_view(chunk_boxes.items, chunk_boxes.count, g_frustum, g_cam.pos, &seen);
+    glBindTexture(GL_TEXTURE_2D, t->tex);
+    glPushMatrix();
+    glScalef(t->sz, 1, t->sz);
+    for (uint32_t k : seen) glCallList(t->dlist + k);
+    glPopMatrix();
+    glBindTexture(GL_TEXTURE_2D, 0);
   } else {
     // flat stand-in until the height map is attached; it covers twice the terrain's extent
     glPushMatrix();

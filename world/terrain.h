@@ -1,6 +1,8 @@
-// Terrain: height-mapped grid, its display list and height queries.
+// Terrain: height-mapped grid, its display lists by chunk and height queries.
 #pragma once
 #include <cstdint>
+#include "core/array.h"
+#include "render/frustum.h"
 
 struct SDL_Surface;
 
@@ -23,7 +25,7 @@ struct terrain {
   tn_vertex **verts;  // ndivs + 1 rows (along z) of ndivs + 1 vertices (along x)
   heightmap *hm;      // null until attached
   uint32_t tex;       // GL texture name; 0 draws untextured
-  uint32_t dlist;     // compiled mesh; 0 before the first build
+  uint32_t dlist;     // first of the chunks' display lists (tn_nchunks); 0 before the first build
 };
 
 extern terrain *g_terrain; // the one terrain, drawn by tn_draw; set by tn_create
@@ -37,13 +39,31 @@ terrain *tn_alloc(void);
 terrain *tn_create(void);
 // Heights of every vertex from hm (0 without one); no OpenGL.
 void tn_sample_heights(terrain *t);
-// tn_sample_heights, then, once the height map is attached, the display list compiled anew (the
-// old one is deleted). Without a height map nothing is compiled: tn_draw does not use the list.
+// The grid is drawn in square chunks of cells, each its own display list, so that a frame draws
+// only the chunks in view, nearest first. At most TN_CHUNKS_PER_SIDE chunks a side, of at least
+// TN_CHUNK_MIN_CELLS cells (the last row and column of chunks may be narrower).
+enum { TN_CHUNKS_PER_SIDE = 16, TN_CHUNK_MIN_CELLS = 8 };
+int tn_chunk_cells(int ndivs);
+int tn_nchunks(const terrain *t);
+// Cell rows r0..r1 and columns c0..c1 (vertex indices, r1 and c1 included) of chunk i, row by row.
+void tn_chunk_cells_of(const terrain *t, int i, int *r0, int *c0, int *r1, int *c1);
+// The chunk's vertices' box in world units.
+void tn_chunk_box(const terrain *t, int i, aabb *box);
+// The indices of the boxes not outside the frustum into out, nearest first by horizontal distance
+// from campos.
+void tn_chunks_in_view(const aabb *boxes, uint32_t n, const plane frustum[6], const float campos[3],
+                       uarray<uint32_t> *out);
+// tn_sample_heights, then, once the height map is attached, the chunks' display lists compiled
+// anew (the old ones are deleted). Without a height map nothing is compiled: tn_draw does not use
+// the lists.
 void tn_build(terrain *t);
 // World loading's terrain: tn_create, the texture "terraintexture.png", then the height map
 // "hm.bmp" of the data root attached and built (reported under "init").
 terrain *tn_load(void);
 void tn_draw(void);
+// Whether the terrain hides what lies behind it (its texture is opaque, or it has none): then it
+// is drawn without blending and the sky may come after it.
+bool tn_opaque(void);
 // Ground height at world (x, z): bilinear over the vertex grid, the edge height outside it.
 float tn_height(const terrain *t, float x, float z);
 // Why a height map image gives no relief worth the name, or null when it is fine: a palette image

@@ -18,7 +18,8 @@ expect "^path: start \(-?$num, -?$num\), woods \(-?$num, -?$num\), "
 for phase in "ambient sound" terrain sky "catalogue and trees" brushes spawning quadtree grass rest total; do
   expect "^  $phase +$num$"
 done
-for row in median "95th percentile" "99th percentile" worst "worst update step" "cpu median"; do
+for row in median "95th percentile" "99th percentile" worst "worst update step" "cpu median" \
+  "bare frame median" "median in bare" "99th pct in bare"; do
   expect "^  $row +$num$"
 done
 expect "^world items drawn per frame: median [0-9]+, most [0-9]+$"

@@ -22,7 +22,7 @@
 #include <vector>
 
 static texture *stand_in(const char *) {
-  static texture t = {64, 32, 1};
+  static texture t = {64, 32, 1, 0};
   return &t;
 }
 

@@ -5,7 +5,7 @@
 #include <set>
 
 namespace {
-texture g_tex[2] = {{64, 32, 1}, {64, 64, 2}};
+texture g_tex[2] = {{64, 32, 1, 0}, {64, 64, 2, 0}};
 int g_ntex;
 texture *two_textures(const char *) { return &g_tex[g_ntex++ % 2]; }
 

@@ -94,7 +94,7 @@ TEST(Batch, EmptyBatchesAreNeitherPreparedNorDrawnAndBadArraysAreRefused) {
 
 TEST(Batch, XpolyAppendsTwoTexturedQuadsFromTheCurrentBaseAndUploadsLeaveNothingBound) {
   FakeBuffers gl;
-  texture tex = {64, 128, 1};
+  texture tex = {64, 128, 1, 0};
   float m[16], whole[4] = {0, 0, 64, 128}, part[4] = {16, 32, 48, 96};
   mat4_identity(m);
   batch *b = fresh();

@@ -87,7 +87,7 @@ TEST_F(Spawn, DiscoveriesAreReportedOnceWithinFourUnits) {
 namespace {
 // items[i] of object objs[kind[i]]: textures 7, 3, 1024, and none
 struct Visible {
-  texture tex[3] = {{64, 64, 7}, {64, 128, 3}, {64, 64, 1024}};
+  texture tex[3] = {{64, 64, 7, 0}, {64, 128, 3, 0}, {64, 64, 1024, 0}};
   wobj objs[4] = {};
   std::vector<wi> items;
   uarray<wi *> list;
@@ -123,7 +123,7 @@ TEST(WiSort, BucketsByTextureNameKeepTheVisibleOrderWithinBounds) {
 }
 
 TEST(WiBillboard, ItemsSinkAndAreCutFromTheirRectangle) {
-  texture tex = {100, 200, 4};
+  texture tex = {100, 200, 4, 0};
   wobj o = {};
   o.tex = &tex, o.clip[0] = 10, o.clip[1] = 20, o.clip[2] = 50, o.clip[3] = 100;
   wi w = {&o, {3, 2, -4}, 2, 4, {}};

@@ -60,3 +60,44 @@ TEST(TnHeight, CornersCellsAndBeyondTheEdges) {
   i_tn_ndivs = 10, f_tn_sz = 0;
   EXPECT_EXIT(tn_alloc(), testing::ExitedWithCode(1), "^error: tn_alloc#[0-9]+: f_tn_sz \\(0\\) must be a positive size\n$");
 }
+
+TEST(TnChunks, TileTheGridBoxTheirGroundAndComeInViewNearestFirst) {
+  Grid g;
+  for (int n : {1, 10, 128, 200, 2048}) {
+    i_tn_ndivs = n;
+    terrain *t = tn_alloc();
+    int nc = tn_nchunks(t), cells = tn_chunk_cells(n);
+    EXPECT_LE(nc, TN_CHUNKS_PER_SIDE * TN_CHUNKS_PER_SIDE) << n;
+    // every cell in exactly one chunk
+    std::vector<int> hits((size_t)n * n);
+    for (int i = 0; i < nc; i++) {
+      int r0, c0, r1, c1;
+      tn_chunk_cells_of(t, i, &r0, &c0, &r1, &c1);
+      EXPECT_TRUE(r1 > r0 && c1 > c0 && r1 - r0 <= cells && c1 - c0 <= cells) << n << " chunk " << i;
+      for (int r = r0; r < r1; r++)
+        for (int c = c0; c < c1; c++) hits[(size_t)r * n + c]++;
+    }
+    EXPECT_EQ(std::count(hits.begin(), hits.end(), 1), (long)n * n) << n;
+  }
+  // a 10 x 10 grid of 400 units is one chunk; 40 x 40 makes 5 x 5 chunks of 80 units
+  i_tn_ndivs = 40;
+  terrain *t = g.on(bmp(41, 41, [](int x, int y) { return uint32_t(x + y) * 0x010101u; }), 80);
+  ASSERT_EQ(tn_nchunks(t), 25);
+  std::vector<aabb> boxes(25);
+  for (int i = 0; i < 25; i++) tn_chunk_box(t, i, &boxes[i]);
+  // chunk 6: cells 8..16 both ways, x and z from -120 to -40, the heights of its own vertices
+  const aabb &b = boxes[6];
+  for (float v : {b.min[0], b.min[2]}) EXPECT_NEAR(v, -120, 1e-3);
+  for (float v : {b.max[0], b.max[2]}) EXPECT_NEAR(v, -40, 1e-3);
+  EXPECT_NEAR(b.min[1], t->verts[8][8].y, 1e-4);
+  EXPECT_NEAR(b.max[1], t->verts[16][16].y, 1e-4);
+  // in view: the half-space x < -50 (planes face out; five that nothing fails); nearest first to (-190, 0, -190)
+  plane half[6] = {{1, 0, 0, 50}};
+  for (int i = 1; i < 6; i++) half[i] = plane{0, 0, 0, -1};
+  uarray<uint32_t> seen;
+  float cam[3] = {-190, 0, -190};
+  tn_chunks_in_view(boxes.data(), 25, half, cam, &seen);
+  std::vector<uint32_t> got(seen.begin(), seen.end()), want = {0, 1, 5, 6, 10, 11, 15, 16, 20, 21};
+  EXPECT_EQ(got, want);
+  ua_free(seen);
+}

@@ -7,7 +7,7 @@
 namespace {
 struct TreeFile : WorldRoot {
   FakeBuffers gl;
-  void SetUp() override { WorldRoot::SetUp(), g_fake_tex = {512, 256, 3}, fmon_init(); }
+  void SetUp() override { WorldRoot::SetUp(), g_fake_tex = {512, 256, 3, 0}, fmon_init(); }
   void TearDown() override { WorldRoot::TearDown(), fmon_init(); }
   std::string write(std::map<std::string, std::string> change = {}) { return dir.write("tree.pg", tree_file(change)); }
   pg_params read(std::map<std::string, std::string> change = {}) {

@@ -88,7 +88,7 @@ struct WorldRoot : testing::Test {
   void SetUp() override {
     memcpy(old_clut, s_default_clut, sizeof old_clut);
     usetroot(dir.dir.c_str());
-    g_fake_tex = {64, 128, 2}, g_wobj_texture_get = fake_texture, f_tn_sz = 400, f_veg_pos_r = 200;
+    g_fake_tex = {64, 128, 2, 0}, g_wobj_texture_get = fake_texture, f_tn_sz = 400, f_veg_pos_r = 200;
   }
   void TearDown() override {
     usetroot(old_root.c_str());

@@ -32,7 +32,7 @@
 // Textures are not loaded (no context): every name gets a 256 x 256 record of its own.
 static std::vector<texture *> g_fake_textures;
 static texture *fake_texture(const char *name) {
-  texture *t = new texture{256, 256, (uint32_t)g_fake_textures.size() + 1};
+  texture *t = new texture{256, 256, (uint32_t)g_fake_textures.size() + 1, 0};
   g_fake_textures.push_back(t);
   return t;
 }

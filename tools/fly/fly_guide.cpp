@@ -41,7 +41,7 @@ static const key_values k_keys[17] = {
     {"tr_bottom_section_scale", {{0.8f}, {2.4f}, {4.5f}}},
     {"tr_texture_rect_top", {{0, 0}, {0.1f, 0}, {0.2f, 0}}},
     {"tr_texture_rect_bottom", {{0.1f, 1}, {0.25f, 1}, {0.25f, 0.4f}}},
-    {"br_count", {{3}, {8}, {24}}},
+    {"br_count", {{3}, {5}, {24}}},
     {"br_length", {{0}, {0.4f}, {1.5f}}},
     {"br_length_variance", {{0}, {0.6f}, {2.5f}}},
     {"br_start_angle", {{0}, {25}, {70}}},

@@ -1,5 +1,6 @@
 // velder-fly: loads a world with the game's own code in a real window, flies a fixed path over it
-// and reports load time by phase, frame times, items drawn, memory and GPU time per pass.
+// and reports load time by phase, frame times (also in bare frames), items drawn, memory and GPU
+// time per pass.
 // Usage: velder-fly [--frames N] [--out FILE] DIR, or
 //        velder-fly --poses OUT [--reference REF] [--only A,B] [--time N] DIR,
 // run from the folder that holds shader/.
@@ -8,6 +9,7 @@
 #include "core/file.h"
 #include "core/params.h"
 #include "core/util.h"
+#include "fx/postproc.h"
 #include "sound/sound.h"
 #include "world/object.h"
 #include "world/spawn.h"
@@ -89,11 +91,26 @@ static void find_woods(float *x, float *z) {
   *z = (bj + 0.5f) * cell - size / 2;
 }
 
+// The bare frame: what every frame costs whatever the world shows. The off-screen target bound,
+// its depth cleared, the post pass to the window and the swap, at the same size, nothing drawn.
+// Frames are reported in these too: a ratio that holds from one machine to another.
+static double bare_frame_ms(void) {
+  double t0 = now_ms();
+  postproc_begin();
+  glClear(GL_DEPTH_BUFFER_BIT);
+  glBindFramebuffer(GL_FRAMEBUFFER, 0);
+  glViewport(0, 0, i_screen_w, i_screen_h);
+  postproc_draw();
+  SDL_GL_SwapWindow(g_window);
+  return now_ms() - t0;
+}
+
 static void usage(void) {
   fprintf(stderr, "usage: velder-fly [--frames N] [--out FILE] DIR\n"
                   "       velder-fly --poses OUT [--reference REF] [--only A,B] [--time N] DIR\n"
                   "  run from the folder that holds shader/; N frames (default 600) along a fixed path;\n"
-                  "  FILE gets one CSV line per frame\n"
+                  "  FILE gets one CSV line per frame; frames are also given in bare frames (the\n"
+                  "  off-screen target, its depth clear, the post pass and the swap alone)\n"
                   "  --poses: no flight; fixed poses with the clock frozen, captured into OUT and\n"
                   "  compared with the half-size pictures in REF (only the poses named A, B); each pose\n"
                   "  drawn N times more, with the least time of each pass\n"
@@ -104,9 +121,18 @@ static void usage(void) {
 struct fly_samples {
   std::vector<double> frame, update, items; // frame: the frames run as in the game
   std::vector<double> frame_cpu;             // their CPU time, all threads
+  std::vector<double> bare;                  // a bare frame after each of them
   std::vector<double> gpu[NPASS], wall[NPASS + 1], cpu[NPASS + 1], main[NPASS + 1]; // the frames timed pass by pass
   std::vector<int> timed; // per frame: whether its passes were timed
 };
+
+// The frame in bare frames: its median and 99th percentile over the bare frame's median.
+static void report_bare(const fly_samples &s) {
+  double bare = fly_percentile(s.bare, 50);
+  printf("  %-22s %9.1f\n", "bare frame median", bare);
+  printf("  %-22s %9.1f\n", "median in bare", bare > 0 ? fly_percentile(s.frame, 50) / bare : 0);
+  printf("  %-22s %9.1f\n", "99th pct in bare", bare > 0 ? fly_percentile(s.frame, 99) / bare : 0);
+}
 
 static void report(const char *dir, const fly_path &path, float woods_x, float woods_z, const fly_samples &s) {
   printf("\nvelder-fly: %s, %d x %d, %zu frames along %.0f units, seed %d\n", dir, i_screen_w, i_screen_h,
@@ -128,6 +154,7 @@ static void report(const char *dir, const fly_path &path, float woods_x, float w
   printf("  %-22s %9.1f\n", "worst", fly_percentile(s.frame, 100));
   printf("  %-22s %9.1f\n", "worst update step", fly_percentile(s.update, 100));
   printf("  %-22s %9.1f\n", "cpu median", fly_percentile(s.frame_cpu, 50));
+  report_bare(s);
   printf("\nworld items drawn per frame: median %.0f, most %.0f\n", fly_percentile(s.items, 50),
          fly_percentile(s.items, 100));
   struct rusage ru;
@@ -264,6 +291,7 @@ int main(int argc, char **argv) {
     } else {
       s.frame.push_back(t1 - last); // update, drawing and swap, as the game's loop runs them
       s.frame_cpu.push_back(cpu_ms() - last_cpu);
+      s.bare.push_back(bare_frame_ms());
     }
     last = now_ms();
     last_cpu = cpu_ms();

@@ -16,7 +16,9 @@ const wg_preset *preset_find(const char *name) {
   return nullptr;
 }
 
-// name, type, texture, tree file, scale, scale_rnd, grass density, clumps, clumpiness
+// name, type, texture, tree file, scale, scale_rnd, grass density, clumps, clumpiness. Grass tufts
+// are kept knee-high: the tufts at the feet cover much of the view, and every pixel they cover
+// costs the software renderer whether it shows or not.
 const wg_object g_objects[] = {
     {"pine", "mass", "textures/pine.dds", "trees/pine.pg", 17, 4, 0, 0, 0},
     {"oak", "mass", "textures/oak.png", "trees/oak.pg", 19, 4, 0, 0, 0},
@@ -30,13 +32,13 @@ const wg_object g_objects[] = {
     {"rock_snow", "mass", "textures/rock_snow.png", nullptr, 1.6f, 0.8f, 0, 0, 0},
     {"pebbles", "mass", "textures/pebbles.png", nullptr, 0.35f, 0.1f, 0, 0, 0},
     {"snag", "mass", "textures/snag.png", nullptr, 6, 2, 0, 0, 0},
-    {"grass_meadow", "grass", "textures/grass_meadow.png", nullptr, 0.65f, 0.3f, 1.0f, 6, 0.3f},
-    {"grass_short", "grass", "textures/grass_meadow.png", nullptr, 0.45f, 0.2f, 0.35f, 4, 0.5f},
-    {"grass_dry", "grass", "textures/grass_dry.png", nullptr, 0.6f, 0.3f, 0.5f, 6, 0.5f},
-    {"flowers", "grass", "textures/flowers.png", nullptr, 0.55f, 0.25f, 0.35f, 5, 0.6f},
-    {"flowers_thick", "grass", "textures/flowers.png", nullptr, 0.6f, 0.25f, 1.0f, 8, 0.4f},
-    {"fern", "grass", "textures/fern.png", nullptr, 0.9f, 0.4f, 0.3f, 5, 0.6f},
-    {"grass_snow", "grass", "textures/grass_snow.png", nullptr, 0.45f, 0.2f, 0.25f, 3, 0.7f},
+    {"grass_meadow", "grass", "textures/grass_meadow.png", nullptr, 0.55f, 0.25f, 1.0f, 6, 0.3f},
+    {"grass_short", "grass", "textures/grass_meadow.png", nullptr, 0.38f, 0.17f, 0.35f, 4, 0.5f},
+    {"grass_dry", "grass", "textures/grass_dry.png", nullptr, 0.51f, 0.25f, 0.5f, 6, 0.5f},
+    {"flowers", "grass", "textures/flowers.png", nullptr, 0.47f, 0.21f, 0.35f, 5, 0.6f},
+    {"flowers_thick", "grass", "textures/flowers.png", nullptr, 0.51f, 0.21f, 1.0f, 8, 0.4f},
+    {"fern", "grass", "textures/fern.png", nullptr, 0.77f, 0.34f, 0.3f, 5, 0.6f},
+    {"grass_snow", "grass", "textures/grass_snow.png", nullptr, 0.38f, 0.17f, 0.25f, 3, 0.7f},
     {"Runestone", "unique", "textures/runestone.png", nullptr, 4.2f, 0, 0, 0, 0},
     {"Dolmen", "unique", "textures/dolmen.png", nullptr, 4.5f, 0, 0, 0, 0},
     {"Old_Watchtower", "unique", "textures/watchtower.png", nullptr, 14, 0, 0, 0, 0},

@@ -22,16 +22,20 @@ struct tree_params {
   float top_scale, bottom_scale;
   int count;
   float length, variance, a0, a1, leaf_w, leaf_h;
+  float bark_u0, bark_u1; // the trunk's rectangle across the bark column, just wider than its paint
 };
 
 // Every tree texture holds the bark on its left quarter and the leaf card on its right half. The
 // species must read apart at a glance: the pine a cone of many rings narrowing to the top, the oak
 // a short trunk under a broad crown, the birch a tall white trunk with a narrow crown set high.
+// A crown is a few dense leaf cards rather than many sparse ones, and a trunk's rectangle is no
+// wider than its bark (paint_trunk's widest half plus a margin, about the column's middle): on a
+// software renderer every card's whole rectangle costs, hidden or not.
 static const tree_params g_trees[] = {
-    {"trees/pine.pg", 10, 1.2f, 10.6f, 10, 0.45f, 2.1f, 9, 0.3f, 0.4f, 50, 78, 1.35f, 1.35f},
-    {"trees/oak.pg", 5, 3.4f, 9, 5, 1.6f, 2.4f, 8, 0.4f, 0.6f, 25, 85, 1.5f, 1.5f},
-    {"trees/birch.pg", 9, 3.2f, 10.5f, 7, 0.8f, 1.4f, 8, 0.2f, 0.4f, 25, 75, 1.3f, 1.3f},
-    {"trees/elder.pg", 7, 4, 12, 7, 1.8f, 3.2f, 10, 0.6f, 0.6f, 30, 88, 1.5f, 1.5f},
+    {"trees/pine.pg", 10, 1.2f, 10.6f, 8, 0.45f, 2.1f, 6, 0.3f, 0.4f, 50, 78, 1.35f, 1.35f, 0.07f, 0.18f},
+    {"trees/oak.pg", 5, 3.4f, 9, 5, 1.6f, 2.4f, 5, 0.4f, 0.6f, 25, 85, 1.5f, 1.5f, 0.027f, 0.223f},
+    {"trees/birch.pg", 9, 3.2f, 10.5f, 6, 0.8f, 1.4f, 5, 0.2f, 0.4f, 25, 75, 1.3f, 1.3f, 0.078f, 0.172f},
+    {"trees/elder.pg", 7, 4, 12, 6, 1.8f, 3.2f, 6, 0.6f, 0.6f, 30, 88, 1.5f, 1.5f, 0, 0.25f},
 };
 
 static std::string tree_file(const tree_params &t) {
@@ -42,8 +46,8 @@ static std::string tree_file(const tree_params &t) {
   addf(s, "tr_section_count %d\n", t.sections);
   addf(s, "tr_top_section_scale %g\n", t.top_scale);
   addf(s, "tr_bottom_section_scale %g\n", t.bottom_scale);
-  s += "tr_texture_rect_top 0 0\n";
-  s += "tr_texture_rect_bottom 0.25 1\n";
+  addf(s, "tr_texture_rect_top %g 0\n", t.bark_u0);
+  addf(s, "tr_texture_rect_bottom %g 1\n", t.bark_u1);
   addf(s, "br_count %d\n", t.count);
   addf(s, "br_length %g\n", t.length);
   addf(s, "br_length_variance %g\n", t.variance);

@@ -66,7 +66,7 @@ static bool in_shape(float dx, float dy, bool dome, float lump) {
 
 static void paint_pine_spray(image &im, float x0, float y0, float S, wg_rng &r) {
   float cx = x0 + S / 2, cy = y0 + S / 2, R = S * 0.47f;
-  int nt = 12 + rng_int(r, 4);
+  int nt = 16 + rng_int(r, 4);
   for (int i = 0; i < nt; i++) {
     float th = i * 2 * PI / nt + rng_range(r, -0.2f, 0.2f), L = R * rng_range(r, 0.7f, 1.0f);
     float ex = cx + std::cos(th) * L, ey = cy + std::sin(th) * L;
@@ -108,7 +108,12 @@ void paint_foliage(image &im, float x0, float y0, float S, foliage_style st, wg_
   float cx = x0 + S / 2, cy = y0 + S * (dome ? 0.52f : 0.5f), R = S * 0.46f;
   if (st == F_JUNIPER) cy = y0 + S * 0.64f, R = S * 0.565f;  // a cone from the ground up
   float area = (S / 256) * (S / 256);
-  int n = (int)(area * (st == F_ELDER ? 900 : st == F_JUNIPER ? 3200 : st == F_BIRCH ? 600 : 750));
+  // tree crowns are painted dense: a few such cards make a full crown
+  int n = (int)(area * (st == F_ELDER     ? 1300
+                        : st == F_JUNIPER ? 3200
+                        : st == F_BIRCH   ? 900
+                        : st == F_OAK     ? 1100
+                                          : 750));
   float len = S * (st == F_BIRCH ? 0.05f : st == F_JUNIPER ? 0.05f : 0.065f);
   float wid = len * (st == F_JUNIPER ? 0.3f : 0.62f);
   // twigs under the leaves
