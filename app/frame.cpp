@@ -13,11 +13,30 @@
 #include "world/wdraw.h"
 #include <GL/glew.h>
 #include <SDL.h>
+#include <cmath>
 
 void (*g_frame_pass_hook)(int pass);
 
 static inline void pass(int p) {
   if (g_frame_pass_hook) g_frame_pass_hook(p);
+}
+
+// The bottom rows of the picture that surely show ground: the sky is not even rasterised there.
+// Ground lies around the camera out to the nearest edge of the terrain square, never lower than
+// its lowest vertex, and the camera stands above it (a free flight under a hill sees the ground
+// from below, where it is not drawn: then nothing is assumed).
+static int sky_hidden(void) {
+  const terrain *t = g_terrain;
+  if (!t || !t->hm) return 0;
+  float half = t->sz * 0.5f, cell = t->sz / (float)t->ndivs;
+  float reach = fminf(half - fabsf(g_cam.pos[0]), half - fabsf(g_cam.pos[2]));
+  if (!(reach > 0)) return 0;
+  int c = (int)((g_cam.pos[0] + half) / cell), r = (int)((g_cam.pos[2] + half) / cell);
+  c = c < 0 ? 0 : c >= t->ndivs ? t->ndivs - 1 : c;
+  r = r < 0 ? 0 : r >= t->ndivs ? t->ndivs - 1 : r;
+  float top = fmaxf(fmaxf(t->verts[r][c].y, t->verts[r][c + 1].y), fmaxf(t->verts[r + 1][c].y, t->verts[r + 1][c + 1].y));
+  if (!(g_cam.pos[1] > top)) return 0;
+  return sky_rows_hidden(g_cam.dir, g_cam.up, g_cam.pos[1] - t->ymin, reach, f_camera_zfar, i_screen_w, i_screen_h);
 }
 
 void render_frame(void) {
@@ -46,7 +65,7 @@ void render_frame(void) {
     pass(FRAME_WORLD);
     world_draw(g_skybox ? g_skybox->env : 0);
     pass(FRAME_SKY);
-    skybox_draw(g_cam.dir, g_cam.pos, true);
+    skybox_draw(g_cam.dir, g_cam.pos, true, sky_hidden());
   } else {
     if (g_skybox) skybox_draw(g_cam.dir, g_cam.pos, false);
     pass(FRAME_TERRAIN);

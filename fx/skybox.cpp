@@ -153,7 +153,26 @@ void skybox_sundir(float out[3]) {
   out[2] = m[10] * 0.5f + m[14];
 }
 
-void skybox_draw(const float camdir[3], const float campos[3], bool behind) {
+int sky_rows_hidden(const float dir[3], const float up[3], float height, float reach, float zfar, int w, int h) {
+  if (!(height > 0) || !(reach > 0) || w <= 0 || h <= 0) return 0;
+  float ul = sqrtf(up[0] * up[0] + up[1] * up[1] + up[2] * up[2]);
+  float fwd = sqrtf(dir[0] * dir[0] + dir[2] * dir[2]); // the view's horizontal length
+  if (!(ul > 0) || !(fwd > 0)) return 0;
+  float uy = up[1] / ul, uf = (up[0] * dir[0] + up[2] * dir[2]) / (ul * fwd); // up, along the heading
+  float t = tanf(30 * (float)(M_PI / 180)), side = t * (float)w / (float)h;
+  for (int j = 0; j < h; j++) {
+    // a ray through the row's top edge at the picture's side, where it sinks the least per unit
+    // of horizontal distance; its eye-space depth is the distance along the view
+    float sy = 2.0f * (float)(j + 1) / (float)h - 1;
+    float dy = sy * t * uy + dir[1], df = sy * t * uf + fwd;
+    if (!(dy < 0)) return j;
+    float depth = height / -dy; // where the ray is down at the lowest ground
+    if (depth > zfar || depth * sqrtf(df * df + side * side) > reach) return j;
+  }
+  return h;
+}
+
+void skybox_draw(const float camdir[3], const float campos[3], bool behind, int hidden_rows) {
   skybox *s = g_skybox;
   if (!s) return;
   GLuint prog = s->program ? s->program->id : 0;
@@ -174,6 +193,13 @@ void skybox_draw(const float camdir[3], const float campos[3], bool behind) {
   } else {
     glDisable(GL_DEPTH_TEST);
   }
+  GLint vp[4];
+  glGetIntegerv(GL_VIEWPORT, vp);
+  if (behind && hidden_rows >= vp[3]) hidden_rows = vp[3]; // every pixel shows ground: nothing to draw
+  if (behind && hidden_rows > 0) {
+    glEnable(GL_SCISSOR_TEST);
+    glScissor(vp[0], vp[1] + hidden_rows, vp[2], vp[3] - hidden_rows);
+  }
   glBindTexture(GL_TEXTURE_CUBE_MAP, s->sky);
   glPushMatrix();
   glTranslatef(campos[0], campos[1], campos[2]);
@@ -184,6 +210,7 @@ void skybox_draw(const float camdir[3], const float campos[3], bool behind) {
   }
   glEnd();
   glPopMatrix();
+  glDisable(GL_SCISSOR_TEST);
   glEnable(GL_DEPTH_TEST);
   if (behind) {
     glDepthRange(0, 1);

@@ -36,5 +36,12 @@ void skybox_reload(const char *path, void *arg);
 // The fixed sun direction: (0, 0, 0.5) turned 52 degrees about x. No OpenGL.
 void skybox_sundir(float out[3]);
 // behind: drawn after everything opaque, at the far end of the depth range and depth-tested, so
-// that it shades only the pixels nothing covers; otherwise over every pixel, untested.
-void skybox_draw(const float camdir[3], const float campos[3], bool behind);
+// that it shades only the pixels nothing covers, and not at all in the bottom rows hidden rows
+// (sky_rows_hidden); otherwise over every pixel, untested.
+void skybox_draw(const float camdir[3], const float campos[3], bool behind, int hidden_rows = 0);
+// Rows of an h-row picture, counted from the bottom, in which every pixel surely shows ground: the
+// camera (unit view direction dir, up vector up, no roll, 60-degree vertical field of view, aspect
+// w / h, far plane zfar) stands height above the lowest ground, and ground lies in every direction
+// out to the horizontal distance reach. A ray sees ground when it has sunk below the lowest ground
+// before it leaves that disc or passes the far plane. No OpenGL.
+int sky_rows_hidden(const float dir[3], const float up[3], float height, float reach, float zfar, int w, int h);

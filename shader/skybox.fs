@@ -1,13 +1,13 @@
 // Sky box: the sky cube map, a sun disc with a glow, and haze toward the fog colour at the horizon.
-#version 120
+#version 130
 #extension GL_ARB_shader_texture_lod : enable
 
 uniform samplerCube sky; // unit 0: the sky cube map
 
 varying vec3 v_dir;
 varying vec3 v_str;
-varying vec3 v_sun;
-varying vec2 v_glow;
+flat in vec3 v_sun;
+flat in vec2 v_glow;
 
 void main()
 {
@@ -33,10 +33,9 @@ void main()
     c = c + vec3(1.0, 0.93, 0.8) * glow;
     c = mix(c, vec3(1.0, 0.97, 0.9), disc);
 
-    // Meet the fogged terrain at the horizon.
-    if (gl_Fog.color.a > 0.0) {
-        float h = 1.0 - smoothstep(0.0, 0.25, d.y);
-        c = mix(c, gl_Fog.color.rgb, h * 0.85);
-    }
+    // Meet the fogged terrain at the horizon. GL's untouched fog colour is (0,0,0,0); world
+    // loading sets alpha 1 only when fog is on, so without fog the mix keeps the sky as it is.
+    float h = 1.0 - smoothstep(0.0, 0.25, d.y);
+    c = mix(c, gl_Fog.color.rgb, h * 0.85 * gl_Fog.color.a);
     gl_FragColor = vec4(c, 1.0);
 }

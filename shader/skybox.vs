@@ -1,7 +1,7 @@
 // Sky box: the cube around the camera; its positions give the world direction of each fragment.
 // What is the same all over the sky (the sun's direction, the glow's strength) is worked out
 // here, once per corner, rather than for every pixel.
-#version 120
+#version 130
 
 uniform float time;  // seconds since start
 uniform vec3 camdir; // camera view direction
@@ -9,8 +9,8 @@ uniform vec3 sundir; // direction the sunlight travels (it points down, away fro
 
 varying vec3 v_dir;  // world-space direction from the camera
 varying vec3 v_str;  // the cube map coordinates: three interpolated values, not the four of gl_TexCoord
-varying vec3 v_sun;  // unit vector toward the sun
-varying vec2 v_glow; // strength of the tight glow (it breathes slowly) and of the wide one
+flat out vec3 v_sun;  // unit vector toward the sun, the same at every corner: not interpolated
+flat out vec2 v_glow; // strength of the tight glow (it breathes slowly) and of the wide one
 
 void main()
 {

@@ -14,7 +14,7 @@ uniform samplerCube cubemap; // unit 1: the environment cube map
 // and the fog folded into one multiply-add, as the many overlapping cut-out cards make every
 // varying and every operation per fragment count.
 varying vec2 v_uv; // the texture coordinates: two interpolated values, not the four of gl_TexCoord
-varying vec4 v_mul;
+varying vec3 v_mul; // the colour's alpha is 1 in every pass that draws items
 varying vec3 v_add;
 
 void main()
@@ -48,7 +48,7 @@ void main()
     // loading sets alpha 1 only when fog is on.
     float fog = gl_Fog.color.a > 0.0 ? clamp((gl_Fog.end - length(eye.xyz)) * gl_Fog.scale, 0.0, 1.0) : 1.0;
     // mix(fog colour, c * tint, fog) = c * (tint * fog) + fog colour * (1 - fog)
-    v_mul = vec4(gl_Color.rgb * tint * fog, gl_Color.a);
+    v_mul = gl_Color.rgb * tint * fog;
     v_add = gl_Fog.color.a > 0.0 ? gl_Fog.color.rgb * (1.0 - fog) : vec3(0.0);
 
     v_uv = gl_MultiTexCoord0.st;

@@ -29,6 +29,7 @@ terrain *tn_alloc(void) {
   t->hm = nullptr;
   t->tex = 0;
   t->dlist = 0;
+  t->ymin = 0;
   int n = t->ndivs + 1;
   float h = t->ndivs * 0.5f;
   t->verts = (tn_vertex **)umalloc(sizeof(tn_vertex *) * n);
@@ -91,11 +92,13 @@ const char *hm_check(const SDL_Surface *surf) {
 
 void tn_sample_heights(terrain *t) {
   int n = t->ndivs + 1;
+  t->ymin = INFINITY;
   for (int r = 0; r < n; r++) {
     for (int c = 0; c < n; c++) {
       tn_vertex &v = t->verts[r][c];
       v.y = 0;
       if (t->hm) v.y = (float)(hm_sample(t->hm->surf, v.x + 0.5f, v.z + 0.5f, 1.0f) / 16777215.0 * t->hm->maxy);
+      t->ymin = std::fmin(t->ymin, v.y);
     }
   }
 }

@@ -26,6 +26,7 @@ struct terrain {
   heightmap *hm;      // null until attached
   uint32_t tex;       // GL texture name; 0 draws untextured
   uint32_t dlist;     // first of the chunks' display lists (tn_nchunks); 0 before the first build
+  float ymin;         // the lowest vertex: no ground lies below it
 };
 
 extern terrain *g_terrain; // the one terrain, drawn by tn_draw; set by tn_create

@@ -1,5 +1,7 @@
 // Texture loader choice, pixel conversion to RGBA, unreadable images and the sky's tables; no OpenGL.
 #include "fx/skybox.h"
+#include "render/camera.h"
+#include <cmath>
 #include "tests/unit/testutil.h"
 #include <SDL_image.h>
 
@@ -34,6 +36,45 @@ TEST(Sky, TheOddFaceIsNamed) {
   for (auto &c : cases) {
     int side = 0;
     EXPECT_TRUE(sky_odd_faces(c.w, c.h, &side) == c.odd && side == c.side) << c.w[0] << "x" << c.h[0];
+  }
+}
+
+// The rows said to show ground only ever hold rays that, marched from the eye, sink below the
+// lowest ground before they leave the ground's reach or pass the far plane; the row above them
+// has one that does not (a pixel of sky may show there). The camera's pitch tilts its view
+// direction less than the pitch itself: (sin yaw, -sin pitch, -cos yaw) normalised.
+TEST(Sky, HiddenRowsHoldOnlyRaysThatReachTheGround) {
+  const int w = 160, h = 90;
+  const float t = tanf(30 * (float)M_PI / 180), a = (float)w / h;
+  auto reaches = [&](const camera &c, float sx, float sy, float height, float reach, float zfar) {
+    float d[3], len = sqrtf(c.right[0] * c.right[0] + c.right[2] * c.right[2]), ul = 0;
+    for (int k = 0; k < 3; k++) ul += c.up[k] * c.up[k];
+    ul = sqrtf(ul);
+    for (int k = 0; k < 3; k++) d[k] = c.dir[k] + sy * t * c.up[k] / ul + sx * t * a * c.right[k] / len;
+    for (float depth = 0; depth <= zfar; depth += 0.01f) // eye depth along the view: d has unit length along dir
+      if (depth * d[1] <= -height) return depth * hypotf(d[0], d[2]) <= reach;
+    return false;
+  };
+  const struct { float pitch, height, reach, zfar; int lo, hi; } cases[] = {
+      {0, 2, 100, 160, 20, 44},    // level: the rows well below the horizon
+      {30, 2, 100, 160, 80, 90},   // looking down
+      {45, 2, 50, 160, 90, 90},    // steeply down near ground all round: nothing of the sky
+      {-30, 2, 100, 160, 1, 6},    // looking up (dir is 27 degrees up): the bottom rows only
+      {0, 2, 0, 160, 0, 0},        // at the edge of the ground
+      {0, 0, 100, 160, 0, 0},      // not above the lowest ground: nothing is assumed
+      {0, 20, 400, 30, 0, 0},      // high up with a near far plane: every ray is cut before it lands
+  };
+  for (auto &k : cases) {
+    camera c = {};
+    c.pitch = k.pitch, c.yaw = 37;
+    cam_update_vectors(&c);
+    int rows = sky_rows_hidden(c.dir, c.up, k.height, k.reach, k.zfar, w, h);
+    EXPECT_TRUE(rows >= k.lo && rows <= k.hi) << k.pitch << ": " << rows;
+    for (int j = 0; j < rows; j++)
+      for (float sx : {-1.0f, -0.3f, 0.0f, 1.0f})
+        ASSERT_TRUE(reaches(c, sx, 2.0f * (j + 1) / h - 1, k.height, k.reach, k.zfar)) << k.pitch << " row " << j << " x " << sx;
+    bool last = rows == h || k.height <= 0 || !reaches(c, 1, 2.0f * (rows + 1) / h - 1, k.height, k.reach, k.zfar);
+    EXPECT_TRUE(last) << k.pitch << ": the row above the hidden ones shows ground too";
   }
 }
 
