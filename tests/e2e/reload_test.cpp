@@ -15,13 +15,13 @@ using reload = game_test;
 
 // What a step leaves on screen: the colour of the ground, the colour of the leaf cards, or the look
 // of the step before (a broken edit).
-enum look { RED, GREEN, BLUE, YELLOW, MAGENTA, KEPT };
+enum tint { RED, GREEN, BLUE, YELLOW, MAGENTA, KEPT };
 
 struct edit {
   const char *what;    // the file under the working directory, as the game names it in its reload line
   std::string content; // written whole and renamed into place, as editors save (a linked file of
                        // the shared world is replaced, not written through)
-  look want;
+  tint want;
   const char *warning; // broken edits: the one warning expected, a regex
 };
 
@@ -47,7 +47,7 @@ int reloads_of(game *g, const std::string &what, std::vector<double> *ms) {
 
 // Items stand at random, so the ground is found by colour: the one pure colour that covers the
 // most of the lower half (the edits paint it red, green or blue; the world has none of these).
-look ground(const image &img) {
+tint ground(const image &img) {
   double n[3];
   for (int c = 0; c < 3; c++)
     n[c] = img_fraction(img, 0, img.h / 2, img.w, img.h, [c](int r, int g, int b) {
@@ -56,12 +56,12 @@ look ground(const image &img) {
     });
   int best = n[1] > n[0] ? 1 : 0;
   if (n[2] > n[best]) best = 2;
-  return n[best] > 0.02 ? (look)best : KEPT; // a hundredth of the picture
+  return n[best] > 0.02 ? (tint)best : KEPT; // a hundredth of the picture
 }
 
 // The trees' texture has magenta bark and yellow leaves: yellow shows while the leaf cards read the
 // leaves, none when an edit points them at the bark.
-look leaves(const image &img) {
+tint leaves(const image &img) {
   double y = img_fraction(img, 0, 0, img.w, img.h, [](int r, int g, int b) { return r > 150 && g > 150 && b < 90; });
   double m = img_fraction(img, 0, 0, img.w, img.h, [](int r, int g, int b) { return r > 150 && g < 90 && b > 150; });
   return y > 0.02 ? YELLOW : m > 0.02 ? MAGENTA : KEPT;
@@ -112,7 +112,7 @@ TEST_F(reload, edits_are_picked_up_and_broken_ones_keep_the_old_look) {
   };
   ASSERT_TRUE(proc_until(in_view, 15000)) << "no leaf cards in view";
   std::vector<double> costs;
-  look shown[2] = {KEPT, YELLOW}; // the ground, the leaf cards
+  tint shown[2] = {KEPT, YELLOW}; // the ground, the leaf cards
   for (size_t i = 0; i < edits.size(); i++) {
     const edit &e = edits[i];
     SCOPED_TRACE(std::string("edit ") + std::to_string(i) + " of " + e.what);
@@ -130,7 +130,7 @@ TEST_F(reload, edits_are_picked_up_and_broken_ones_keep_the_old_look) {
     // machine), a broken one must still show the old look after them
     image img;
     std::string shot;
-    look now = KEPT;
+    tint now = KEPT;
     long long t1 = proc_now_ms();
     do {
       proc_sleep_ms(300);
