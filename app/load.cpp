@@ -4,6 +4,7 @@
 // is started by the main loop right before.
 #include "app/app.h"
 #include "render/camera.h"
+#include "core/fmon.h"
 #include "core/params.h"
 #include "core/util.h"
 #include "fx/postproc.h"
@@ -33,7 +34,11 @@ void world_scene_state(void) {
   glEnable(GL_ALPHA_TEST);
   glAlphaFunc(GL_GREATER, 0.5f);
   if (!b_fog_on) {
-    glDisable(GL_FOG); // fog switched off by a reload of param.cfg
+    // fog switched off by a reload of param.cfg: the state as if it had never been set, which
+    // the shaders read as no fog (a fog colour of alpha 0)
+    static const float untouched[4] = {0, 0, 0, 0};
+    glDisable(GL_FOG);
+    glFogfv(GL_FOG_COLOR, untouched);
     return;
   }
   float color[4] = {v3_fog_color[0], v3_fog_color[1], v3_fog_color[2], 1.0f};
@@ -116,5 +121,6 @@ void world_load(void) {
   clut_reset();
   world_check_tables();
   world_watch();
+  fmon_close_table(); // what start-up registered; reloads only watch
   phase_done("rest");
 }

@@ -8,6 +8,7 @@
 #include "core/fmon.h"
 #include "core/params.h"
 #include "core/util.h"
+#include "fx/postproc.h"
 #include "fx/weather.h"
 #include "render/camera.h"
 #include "sound/sound.h"
@@ -195,6 +196,12 @@ static void rebuild(int what) {
     world_items_load();
     keep_found();
     world_check_tables();
+    // read at the next start as the first table shown: a file that does not read is refused
+    // now, as it would end that start
+    if (s_default_clut[0]) {
+      static clut scratch;
+      clut_load(ufmt("%s/%s", g_root, s_default_clut), &scratch);
+    }
   } else if (what & RL_TERRAIN) {
     // the same items on the new ground: a copy, so that the kept list stays as it was
     for (const wi &w : kept.items) ua_push(wi_list, w);
@@ -204,11 +211,13 @@ static void rebuild(int what) {
   if (what & (RL_TERRAIN | RL_ITEMS)) world_quadtree_build();
   if (what & (RL_TERRAIN | RL_ITEMS | RL_GRASS)) grass_create(g_cam.pos[0], g_cam.pos[2]);
   if ((what & RL_SNOW) && i_snow_nflakes >= 1) world_snow_init();
+  // the new ambient loop's file is decoded now: one that does not load refuses the save
+  if ((what & RL_AMBIENT) && s_ambient_loop[0] && snd_ready()) snd_chunk(ufmt("%s/%s", g_root, s_ambient_loop));
 }
 
-// What the new param.cfg changes: its values go live (those for the next start excepted), and the
-// parts they feed are marked for the rebuild.
-static int params_changed(const param_values *now) {
+// What the file now gives changes: its values go live (those for the next start excepted), and
+// the parts they feed are marked for the rebuild. tell: say which values wait for the next start.
+static int params_changed(const param_values *now, bool tell) {
   int what = 0;
   param_values live;
   params_save(&live);
@@ -217,7 +226,7 @@ static int params_changed(const param_values *now) {
     if (memcmp(now->v[i], file_params.v[i], param_size(p)) == 0) continue;
     int e = param_effect(p.name);
     if (e & RL_NEXT_START) {
-      uinfo_at("world_reload", "%s changes at the next start", p.name);
+      if (tell) uinfo_at("world_reload", "%s changes at the next start", p.name);
       continue;
     }
     memcpy(live.v[i], now->v[i], param_size(p));
@@ -227,30 +236,104 @@ static int params_changed(const param_values *now) {
   return what;
 }
 
+// What a refused rebuild would have built, tried again when a file it read is saved; and the
+// files the rebuild under way asked for (the world's own files excepted, which are watched
+// anyway), with the last of them: the one being read when a reader refused.
+static int pending;
+static uarray<char *> read_paths;
+static char last_read[1024];
+
+// Compared without ufmt: the read hook is handed paths that may live in its buffer.
+static bool is_world_file(const char *path) {
+  size_t n = strlen(g_root);
+  if (strncmp(path, g_root, n) != 0 || path[n] != '/') return false;
+  for (const char *name : {"hm.bmp", "objmap.bmp", "brushes", "index", "param.cfg"})
+    if (strcmp(path + n + 1, name) == 0) return true;
+  return false;
+}
+
+static void note_read(const char *path) {
+  usnprintf(last_read, sizeof last_read, "%s", path);
+  if (is_world_file(path)) return;
+  for (const char *p : read_paths)
+    if (strcmp(p, path) == 0) return;
+  size_t n = strlen(path) + 1;
+  ua_push(read_paths, (char *)memcpy(umalloc(n), path, n));
+}
+
+// While a rebuild runs (a large map or a fine grid takes seconds), a quit request stops it: the
+// world stays as it was and the main loop then takes the request as usual.
+static void quit_check(void) {
+  static uint32_t last;
+  uint32_t now = SDL_GetTicks();
+  if (now - last < 100) return;
+  last = now;
+  SDL_PumpEvents();
+  SDL_Event ev[64];
+  int n = SDL_PeepEvents(ev, 64, SDL_PEEKEVENT, SDL_QUIT, SDL_KEYDOWN);
+  for (int i = 0; i < n; i++)
+    if (ev[i].type == SDL_QUIT || (ev[i].type == SDL_KEYDOWN && ev[i].key.keysym.sym == SDLK_ESCAPE) ||
+        (ev[i].type == SDL_WINDOWEVENT && ev[i].window.event == SDL_WINDOWEVENT_CLOSE))
+      uerror("stopped by a quit request");
+}
+
+static void world_retry(const char *path, void *) {
+  if (pending) world_reload(path, nullptr);
+}
+
+// The world as its files say now: what the saved file (or a retry) rebuilds, together with what
+// a refused rebuild still owes and the parameters param.cfg changed. All of it is built aside and
+// replaces the live world at once; a reader's failure anywhere leaves the world, the parameters
+// included, as it was, and the rebuild is tried again when any file it read is saved.
 void world_reload(const char *path, void *) {
   const char *name = strrchr(path, '/') ? strrchr(path, '/') + 1 : path;
-  param_values now;
-  int what = 0;
-  if (strcmp(name, "hm.bmp") == 0) what = RL_TERRAIN;
-  else if (strcmp(name, "param.cfg") == 0) params_read_file(&now);
-  else what = RL_ITEMS;
+  bool cfg_saved = strcmp(name, "param.cfg") == 0 && is_world_file(path);
+  int what = pending;
+  if (strcmp(name, "hm.bmp") == 0) what |= RL_TERRAIN;
+  else if (is_world_file(path) && !cfg_saved) what |= RL_ITEMS;
+  // param.cfg as it is now; its warnings are written when it is the file saved
+  param_values now = file_params;
+  const char *why = nullptr;
+  bool ready = false;
+  utry([&] { ready = params_read_file(&now, &why); }, nullptr, !cfg_saved);
+  if (!ready) {
+    if (cfg_saved) {
+      uinfo("%s: not ready (%s): the world stays as it was until it is saved again", path, why);
+      return;
+    }
+    now = file_params; // a param.cfg that cannot be read keeps the parameters in force
+  }
+  bool cfg_changed = memcmp(&now, &file_params, sizeof now) != 0;
   param_values before;
   params_save(&before);
-  if (strcmp(name, "param.cfg") == 0) what = params_changed(&now);
+  what |= params_changed(&now, cfg_saved);
   if (what & RL_ITEMS) remember_found();
   set_aside(what);
-  if (!utry([&] { rebuild(what); })) {
+  for (char *p : read_paths) free(p);
+  ua_free(read_paths);
+  // a parameter past its limit is refused before any file is read
+  usnprintf(last_read, sizeof last_read, "%s", cfg_changed ? ufmt("%s/param.cfg", g_root) : path);
+  ufault fault;
+  ufile_set_read_hook(note_read);
+  g_ubusy_hook = quit_check;
+  bool ok = utry([&] { rebuild(what); }, &fault);
+  g_ubusy_hook = nullptr;
+  ufile_set_read_hook(nullptr);
+  if (!ok) {
     free_live(what);
     swap_kept(what);
     params_load(&before);
-    uinfo("%s: the world stays as it was", path);
+    pending = what;
+    uinfo("%s: the world stays as it was (%s: %s: %s)", path, last_read, fault.func, fault.msg);
+    for (const char *p : read_paths) fmon_watch(p, world_retry, nullptr);
     return;
   }
   // the old parts are freed between two exchanges, and the new ones stay
   swap_kept(what);
   free_live(what);
   swap_kept(what);
-  if (strcmp(name, "param.cfg") == 0) file_params = now;
+  file_params = now;
+  pending = 0;
   if (what & RL_SCENE) world_scene_state();
   if (what & RL_VIEW) resize(i_screen_w, i_screen_h);
   if (what & RL_AMBIENT) snd_ambient_restart();

@@ -1,11 +1,50 @@
 // Data root, paths and whole-file helpers.
 #include "core/file.h"
 #include "core/util.h"
+#include <SDL.h>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <cerrno>
 #include <cstring>
 
 char g_root[256];
+
+static thread_local ufile_hook read_hook;
+
+void ufile_set_read_hook(ufile_hook hook) { read_hook = hook; }
+
+bool ufile_regular(const char *path) {
+  struct stat st;
+  return stat(path, &st) == 0 && S_ISREG(st.st_mode);
+}
+
+FILE *ufile_open(const char *path, const char *mode) {
+  if (read_hook) read_hook(path);
+  // opened without waiting (a pipe would wait for a writer), then looked at before any read
+  int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return nullptr;
+  struct stat st;
+  bool known = fstat(fd, &st) == 0;
+  if (!known || !S_ISREG(st.st_mode)) {
+    int e = known && S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+    close(fd);
+    errno = e;
+    return nullptr;
+  }
+  fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+  FILE *fp = fdopen(fd, mode);
+  if (!fp) close(fd);
+  return fp;
+}
+
+SDL_RWops *ufile_rw(const char *path) {
+  FILE *fp = ufile_open(path, "rb");
+  if (!fp) return SDL_SetError("Couldn't open %s", path), nullptr;
+  SDL_RWops *rw = SDL_RWFromFP(fp, SDL_TRUE);
+  if (!rw) fclose(fp);
+  return rw;
+}
 
 void usetroot(const char *root) {
   if (strlen(root) > 255) uerror("path too long");
@@ -18,7 +57,7 @@ void umakepath(char *out, size_t size, const char *name) {
 }
 
 FILE *ufopen(const char *path, const char *mode) {
-  FILE *fp = fopen(path, mode);
+  FILE *fp = ufile_open(path, mode);
   if (!fp) uerror("failed to open %s", path);
   return fp;
 }
@@ -36,7 +75,7 @@ int32_t fsz(FILE *fp) {
 }
 
 char *ureadf(const char *path, size_t *size) {
-  FILE *fp = fopen(path, "r");
+  FILE *fp = ufile_open(path, "r");
   if (!fp) uerror("failed to open %s", path);
   ufile_guard held{fp};
   size_t n = (size_t)fsz(fp);

@@ -2,6 +2,7 @@
 #include "core/params.h"
 #include "core/file.h"
 #include "core/util.h"
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 
@@ -90,22 +91,29 @@ const stat_row g_stats[NSTATS] = {
 // Rain is drawn streak by streak (about 0.4 ms a frame per thousand) and snow five times a frame;
 // a grass patch samples res x res cells, each asking the object map for its brush.
 const param_limit g_param_limits[NPARAM_LIMITS] = {
-    {"i_rain_ndroplets", &i_rain_ndroplets, 0, 100000},
-    {"i_snow_nflakes", &i_snow_nflakes, 0, 100000},
-    {"i_grass_ntufts", &i_grass_ntufts, 0, 100000},
-    {"i_grass_cell_sample_res", &i_grass_cell_sample_res, 0, 64},
+    {"i_rain_ndroplets", &i_rain_ndroplets, 100000},
+    {"i_snow_nflakes", &i_snow_nflakes, 100000},
+    {"i_grass_ntufts", &i_grass_ntufts, 100000},
+    {"i_grass_cell_sample_res", &i_grass_cell_sample_res, 64},
 };
 
 void param_limit_check(const param_limit &l) {
-  if (*l.value < l.lo || *l.value > l.hi)
-    uerror_at("params_check_limits", __LINE__, "%s (%d) must be between %d and %d", l.name, *l.value, l.lo, l.hi);
+  if (*l.value > l.hi) uerror_at("params_check_limits", __LINE__, "%s (%d) must be at most %d", l.name, *l.value, l.hi);
 }
 
 void params_check_limits(void) {
   for (const param_limit &l : g_param_limits) param_limit_check(l);
 }
 
-static void parse_line(const param_row &p, const char *line) {
+static bool finite(const float *v, int n) {
+  for (int i = 0; i < n; i++)
+    if (!std::isfinite(v[i])) return false;
+  return true;
+}
+
+// A value that does not parse leaves the variable as it was, and a vector takes the numbers it
+// got; a number that is not finite would poison every sum it enters, so the line is refused.
+static void parse_line(const param_row &p, const char *line, size_t lineno) {
   // the name word goes to a scratch as large as the line, so it can never overflow
   char word[512];
   switch (p.type) {
@@ -113,15 +121,20 @@ static void parse_line(const param_row &p, const char *line) {
   case PT_BOOL:
     sscanf(line, "%511s %d", word, (int *)p.ptr);
     break;
-  case PT_FLOAT:
-    sscanf(line, "%511s %f", word, (float *)p.ptr);
-    break;
   case PT_STRING:
     sscanf(line, "%511s %63s", word, (char *)p.ptr);
     break;
+  case PT_FLOAT:
   case PT_VEC3: {
-    float *v = (float *)p.ptr;
-    sscanf(line, "%511s %f %f %f", word, &v[0], &v[1], &v[2]);
+    int n = p.type == PT_VEC3 ? 3 : 1;
+    float *v = (float *)p.ptr, got[3] = {v[0], n > 1 ? v[1] : 0, n > 1 ? v[2] : 0};
+    int k = sscanf(line, "%511s %f %f %f", word, &got[0], &got[1], &got[2]) - 1;
+    if (k > n) k = n;
+    if (k > 0 && !finite(got, k)) {
+      uwarn_at("parse_cfg", __LINE__, "%s at #%zu is not a finite number: %s keeps its value", p.name, lineno, p.name);
+      return;
+    }
+    for (int i = 0; i < k; i++) v[i] = got[i];
     break;
   }
   }
@@ -141,7 +154,7 @@ const param_row *parse_cfg_line(char *line, size_t lineno) {
     uwarn_at("parse_cfg", __LINE__, "unknown param at #%zu: %s", lineno, line);
     return nullptr;
   }
-  parse_line(*row, line);
+  parse_line(*row, line, lineno);
   return row;
 }
 
@@ -161,22 +174,43 @@ void params_load(const param_values *in) {
 static param_values defaults;
 static bool have_defaults;
 
-void params_read_file(param_values *out) {
+// Reads the open file into the variables: the number of lines that are a parameter or a comment.
+static int read_lines(FILE *fp) {
+  char line[PARAM_LINE_SIZE]; // longer lines arrive in pieces of up to 511 characters
+  size_t lineno = 0;
+  int known = 0;
+  while (fgets(line, sizeof line, fp)) known += parse_cfg_line(line, ++lineno) || line[0] == '#';
+  return known;
+}
+
+bool params_read_file(param_values *out, const char **why) {
+  FILE *fp = ufile_open(ufmt("%s/param.cfg", g_root), "r");
+  if (!fp) return *why = "not a file that can be read", false;
+  ufile_guard held{fp};
+  char block[4096];
+  size_t n, size = 0;
+  while ((n = fread(block, 1, sizeof block, fp)) > 0) {
+    if (memchr(block, 0, n)) return *why = "it holds a NUL byte", false;
+    size += n;
+  }
+  if (size == 0) return *why = "it is empty", false;
+  rewind(fp);
+  if (!have_defaults) params_save(&defaults), have_defaults = true;
   param_values live;
   params_save(&live);
   params_load(&defaults);
-  parse_cfg();
+  int known = read_lines(fp);
   params_save(out);
   params_load(&live);
+  if (known == 0) return *why = "no line of it is a parameter or a comment", false;
+  return true;
 }
 
 void parse_cfg(void) {
   if (!have_defaults) params_save(&defaults), have_defaults = true;
-  FILE *fp = fopen(ufmt("%s/param.cfg", g_root), "r");
+  FILE *fp = ufile_open(ufmt("%s/param.cfg", g_root), "r");
   if (!fp) return;
-  char line[PARAM_LINE_SIZE]; // longer lines arrive in pieces of up to 511 characters
-  size_t lineno = 0;
-  while (fgets(line, sizeof line, fp)) parse_cfg_line(line, ++lineno);
+  read_lines(fp);
   fclose(fp);
 }
 

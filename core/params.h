@@ -59,16 +59,17 @@ struct r_stats {
 extern pm_stats pm;
 extern r_stats r;
 
-// Counts that a world sets, with the range in which it loads within seconds and within memory:
-// beyond it a count would take minutes of building or more memory than the machine has.
+// Counts that a world sets, with the most it loads within seconds and within memory: beyond it a
+// count would take minutes of building or more memory than the machine has. A count of 0 or less
+// means none, as always.
 struct param_limit {
   const char *name;
   const int *value;
-  int lo, hi;
+  int hi;
 };
 enum { NPARAM_LIMITS = 4 };
 extern const param_limit g_param_limits[NPARAM_LIMITS];
-// Raises "NAME (V) must be between LO and HI" when the row's parameter is outside its range.
+// Raises "NAME (V) must be at most HI" when the row's parameter is past its limit.
 void param_limit_check(const param_limit &l);
 // Every row; world loading calls it before it builds anything.
 void params_check_limits(void);
@@ -82,11 +83,14 @@ struct param_values {
 void params_save(param_values *out);
 void params_load(const param_values *in);
 // The values the file gives now: the defaults, then the file's lines over them (its warnings
-// written again). The variables themselves are left as they are.
-void params_read_file(param_values *out);
+// written again). The variables themselves are left as they are. False, with the reason, when the
+// file is not ready to be read: missing or no regular file, empty, holding a NUL byte (binary), or
+// without a line that is a parameter or a comment (a save cut short, or another file in its place).
+bool params_read_file(param_values *out, const char **why);
 // Bytes of a row's value: 4, 12 for a vector, PARAM_STRING_SIZE for a string.
 size_t param_size(const param_row &p);
-// One line of param.cfg as parse_cfg takes it (cut at its line end here): the row it gave a value,
-// or null for comments, empty lines and unknown names (a warning says which). lineno: its number.
+// One line of param.cfg as parse_cfg takes it (cut at its line end here): the row it names, or null
+// for comments, empty lines and unknown names (a warning says which). lineno: its number. A number
+// that is not finite (inf, nan) is refused with a warning, and the parameter keeps its value.
 const param_row *parse_cfg_line(char *line, size_t lineno);
 void stats_print(void);

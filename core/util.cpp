@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 SDL_Window *g_window;
+void (*g_ubusy_hook)(void);
 
 static char fmt_buf[2048];
 static int in_error; // an error raised while reporting an error must not recurse into the box

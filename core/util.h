@@ -44,6 +44,13 @@ struct umem_guard {
   ~umem_guard();
 };
 
+// Long builds call ubusy now and then (a row of a map, a chunk of the terrain), so that the shell
+// can let a quit request stop a rebuild while the game runs. Null: nothing to do.
+extern void (*g_ubusy_hook)(void);
+inline void ubusy(void) {
+  if (g_ubusy_hook) g_ubusy_hook();
+}
+
 #define uerror(...) uerror_at(__func__, __LINE__, __VA_ARGS__)
 #define uwarn(...) uwarn_at(__func__, __LINE__, __VA_ARGS__)
 #define uinfo(...) uinfo_at(__func__, __VA_ARGS__)

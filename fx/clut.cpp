@@ -4,6 +4,7 @@
 #include "core/file.h"
 #include "core/fmon.h"
 #include "core/params.h"
+#include "core/strmap.h"
 #include "core/util.h"
 #include "render/image.h"
 #include <SDL.h>
@@ -93,11 +94,27 @@ SDL_Surface *screenshot_surface_make(const uint8_t *rgb, int w, int h) {
   return s;
 }
 
+// The tables the world names, as last read well: read when the world loads (every one is checked
+// then) and again when a file is saved, so walking into a region never reads a file and a table
+// broken by a save leaves the good one in use.
+static strmap *tables; // path -> clut
+
+static void table_keep(const char *path, const clut *t) {
+  if (!tables) tables = sm_create();
+  clut *kept = (clut *)sm_get(tables, path);
+  if (!kept) kept = (clut *)umalloc(sizeof *kept), sm_set(tables, path, (uintptr_t)kept);
+  *kept = *t;
+}
+
 bool clut_blend(const char *want, float dt) {
   if (strcmp(want, clut_name) != 0) {
+    const clut *kept = tables && want[0] ? (const clut *)sm_get(tables, want) : nullptr;
     if (!want[0]) {
       clut_name[0] = 0;
       clut_identity(&clut_target);
+    } else if (kept) {
+      usnprintf(clut_name, sizeof clut_name, "%s", want);
+      clut_target = *kept;
     } else {
       usnprintf(clut_name, sizeof clut_name, "%s", want);
       clut_load(clut_name, &clut_target);
@@ -120,13 +137,15 @@ void clut_check_tables(const char *const *paths, size_t n) {
     for (size_t j = 0; j < i && !seen; j++) seen = strcmp(paths[j], paths[i]) == 0;
     if (seen) continue;
     clut_load(paths[i], &scratch);
+    table_keep(paths[i], &scratch);
     fmon_watch(paths[i], clut_reload, nullptr);
   }
 }
 
 void clut_reload(const char *path, void *) {
   static clut scratch;
-  clut_load(path, &scratch); // a broken save warns here, and the table shown stays
+  clut_load(path, &scratch); // a broken save warns here, and the table kept stays
+  table_keep(path, &scratch);
   // the table being shown or blended to comes again from the file: the next step blends to it
   if (strcmp(path, clut_name) == 0) clut_name[0] = 0;
 }

@@ -40,16 +40,16 @@ SDL_Surface *clut_surface_make(const clut *t);
 // reads them back): image row y is buffer row h - 1 - y. The caller frees it.
 SDL_Surface *screenshot_surface_make(const uint8_t *rgb, int w, int h);
 // One step of the blend towards the table want (a path, empty for the identity): a new want
-// loads its table and restarts the count; the displayed table then moves by dt of the
+// takes its table (as checked or last saved well, else read now) and restarts the count; the displayed table then moves by dt of the
 // remaining difference until CLUT_BLEND_SECONDS have passed. True when clut_cur changed and
 // must be uploaded. clut_update is this plus the upload.
 bool clut_blend(const char *want, float dt);
-// Every distinct table of the list (empty names skipped), read once as at run time, so that a
-// broken one fails while the world loads instead of when the player first walks into its region.
-// They are watched for changes from then on.
+// Every distinct table of the list (empty names skipped), read as at run time, so that a broken
+// one fails while the world loads instead of when the player first walks into its region. They
+// are kept for the blend and watched for changes from then on.
 void clut_check_tables(const char *const *paths, size_t n);
-// File monitor callback of a table: a good save is blended to from the next step where the
-// player stands in its region; a broken one warns and changes nothing.
+// File monitor callback of a table: a good save is kept and blended to from the next step where
+// the player stands in its region; a broken one warns and changes nothing.
 void clut_reload(const char *path, void *arg);
 
 // ---- the pass and the grading (OpenGL)

@@ -75,7 +75,7 @@ void sky_check_face(const char *face, int w, int h) {
               SKY_MAX_SIDE);
 }
 
-uint32_t load_cubemap(const char *const faces[6]) {
+uint32_t load_cubemap(const char *const faces[6], bool strict) {
   // every face is read and converted before anything reaches OpenGL
   uint8_t *pixels[6];
   int w[6], h[6];
@@ -99,7 +99,13 @@ uint32_t load_cubemap(const char *const faces[6]) {
   int side;
   uint32_t odd = sky_odd_faces(w, h, &side);
   for (int i = 0; i < 6; i++)
-    if (odd >> i & 1) uwarn("cube map face %s is %dx%d, expected %dx%d", faces[i], w[i], h[i], side, side);
+    if (odd >> i & 1) {
+      if (strict) {
+        for (int k = 0; k < 6; k++) free(pixels[k]);
+        uerror("cube map face %s is %dx%d, expected %dx%d", faces[i], w[i], h[i], side, side);
+      }
+      uwarn("cube map face %s is %dx%d, expected %dx%d", faces[i], w[i], h[i], side, side);
+    }
   GLuint id = 0;
   glGenTextures(1, &id);
   glBindTexture(GL_TEXTURE_CUBE_MAP, id);
@@ -118,8 +124,8 @@ uint32_t load_cubemap(const char *const faces[6]) {
 
 skybox *skybox_create(void) {
   skybox *s = (skybox *)umalloc(sizeof *s);
-  s->sky = load_cubemap(g_sky_faces);
-  s->env = load_cubemap(g_sky_env_faces);
+  s->sky = load_cubemap(g_sky_faces, false);
+  s->env = load_cubemap(g_sky_env_faces, false);
   s->program = g_shader_table[PRG_SKYBOX].program;
   g_skybox = s;
   for (const char *const *set : {g_sky_faces, g_sky_env_faces})
@@ -138,7 +144,8 @@ static const char *const *face_set(const char *path) {
 void skybox_reload(const char *path, void *) {
   const char *const *set = face_set(path);
   if (!g_skybox || !set) return;
-  uint32_t id = load_cubemap(set); // a face that fails warns, and the old cube map stays
+  // a face that fails, or no longer fits the others, warns, and the old cube map stays
+  uint32_t id = load_cubemap(set, true);
   uint32_t &old = set == g_sky_faces ? g_skybox->sky : g_skybox->env;
   glDeleteTextures(1, &old);
   old = id;

@@ -26,12 +26,15 @@ void sky_check_face(const char *face, int w, int h);
 // the side most faces share (*side; the earliest face's on a tie).
 uint32_t sky_odd_faces(const int w[6], const int h[6], int *side);
 // New cube map from six faces under the data root; a face that cannot be loaded is fatal
-// ("failed to open %s"). Faces of any pixel format are converted to RGBA.
-uint32_t load_cubemap(const char *const faces[6]);
+// ("failed to open %s"). Faces of any pixel format are converted to RGBA. Faces that do not make a
+// complete cube map (not square, or of another side than most) warn; strict (a face saved while
+// the game runs): they fail instead, as the whole sky would change.
+uint32_t load_cubemap(const char *const faces[6], bool strict);
 // Both cube maps and the sky program, stored in g_skybox; the faces are watched for changes.
 skybox *skybox_create(void);
 // File monitor callback of the faces: the cube map of the changed face's set is made anew from
-// its six faces; when one fails to load, a warning says why and the old cube map stays.
+// its six faces; when one fails to load or no longer fits the others, a warning says why and the
+// old cube map stays.
 void skybox_reload(const char *path, void *arg);
 // The fixed sun direction: (0, 0, 0.5) turned 52 degrees about x. No OpenGL.
 void skybox_sundir(float out[3]);

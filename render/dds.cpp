@@ -123,7 +123,7 @@ void dds_parse(FILE *fp, dds_info *info) {
 }
 
 void dds_read(const char *path, dds_data *d) {
-  FILE *fp = fopen(path, "rb");
+  FILE *fp = ufile_open(path, "rb");
   if (!fp) dds_fail("failed to open '%s'", path);
   ufile_guard held{fp}; // closed however this ends
   d->bytes = nullptr;

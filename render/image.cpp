@@ -54,7 +54,7 @@ static bool size_allowed(const void *head, size_t n, const char *name) {
 }
 
 SDL_Surface *img_load_bmp(const char *path) {
-  SDL_RWops *rw = SDL_RWFromFile(path, "rb");
+  SDL_RWops *rw = ufile_rw(path);
   if (!rw) return nullptr;
   uint8_t head[26];
   size_t n = SDL_RWread(rw, head, 1, sizeof head);
@@ -74,7 +74,7 @@ static SDL_Surface *load_mem(const void *data, size_t size, const char *type, co
 SDL_Surface *img_load_mem(const void *data, size_t size, const char *type) { return load_mem(data, size, type, nullptr); }
 
 SDL_Surface *img_load(const char *path) {
-  FILE *fp = fopen(path, "rb");
+  FILE *fp = ufile_open(path, "rb");
   if (!fp) return SDL_SetError("Couldn't open %s", path), nullptr;
   ufile_guard held{fp};
   // the whole file: images are read once, at load

@@ -163,8 +163,10 @@ void snd_events_poll(void) {
 static void event_play(snd_event *e) {
   int c = -1;
   if (test_mixer) c = test_mixer->play(e->path, 0, e->volume);
-  // a sound file that does not load warns once (the loader's words) and is not played again:
-  // nothing a world file holds ends the game while it runs
+  // A sound file that does not load at its first play is fatal, as for a world as it was
+  // started; after a save it warns once (the loader's words) and is not played again until it is
+  // saved: no save ends the game.
+  else if (!fmon_after_save(e->path)) c = snd_play(e->path, 0, e->volume);
   else if (!utry([&] { c = snd_play(e->path, 0, e->volume); })) snd_refuse(e->path), c = -1;
   if (c < 0 || c >= SND_NCHANNELS) {
     // refused: nothing will ever finish it, so it goes now instead of staying in the list

@@ -1,6 +1,7 @@
 // Ambience and footsteps: the ambient loop of the world, and a step of the ground underfoot at
 // the walking pace.
 #include "core/file.h"
+#include "core/fmon.h"
 #include "core/params.h"
 #include "core/util.h"
 #include "render/camera.h"
@@ -30,9 +31,13 @@ void footsteps_step(uint32_t now, bool moving, float jump_offset, int32_t period
   if (!moving) return;
   if (jump_offset >= 0.01f) return; // no steps in the air
   if (next_step >= now) return;
-  // a definition that does not read warns once (the reader's words); that ground then steps
-  // silently until its file is saved again
-  if (!snd_def_get(b->footsteps) && !utry([&] { snd_def_load(b->footsteps); })) snd_def_silence(b->footsteps);
+  // The first read of a definition is fatal when it does not read, as for a world as it was
+  // started; after a save it warns once (the reader's words) and that ground steps silently until
+  // its file is saved again.
+  if (!snd_def_get(b->footsteps)) {
+    if (!fmon_after_save(b->footsteps)) snd_def_load(b->footsteps);
+    else if (!utry([&] { snd_def_load(b->footsteps); })) snd_def_silence(b->footsteps);
+  }
   snd_event_start(b->footsteps, 0, nullptr);
   next_step = now + (uint32_t)period;
 }

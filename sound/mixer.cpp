@@ -1,4 +1,5 @@
 // Sound device: opening the mixer, the cache of decoded files, and playback on a free channel.
+#include "core/file.h"
 #include "core/fmon.h"
 #include "core/strmap.h"
 #include "core/util.h"
@@ -37,7 +38,7 @@ int snd_ready(void) { return initialised; }
 
 Mix_Chunk *snd_load(const char *path) {
   // an unopenable file keeps SDL's own "Couldn't open ..." as the message
-  SDL_RWops *rw = SDL_RWFromFile(path, "rb");
+  SDL_RWops *rw = ufile_rw(path);
   Sint64 size = rw ? SDL_RWsize(rw) : 0;
   if (size > SND_MAX_FILE_BYTES) {
     SDL_RWclose(rw);

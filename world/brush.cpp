@@ -113,7 +113,7 @@ void brush_read_line(const char *s, size_t line) {
 }
 
 void brush_read_file(void) {
-  FILE *fp = fopen(ufmt("%s/brushes", g_root), "r");
+  FILE *fp = ufile_open(ufmt("%s/brushes", g_root), "r");
   if (!fp) brush_error("failed to open %s/brushes", g_root);
   ufile_guard held{fp};
   char buf[WOBJ_LINE_SIZE];
@@ -127,14 +127,12 @@ void brush_read_file(void) {
 void objmap_set(SDL_Surface *surf, float extent) {
   color_table_build();
   if (surf->w < 1 || surf->h < 1) brush_error("object map has no pixels");
-  g_objmap = surf;
-  g_objmap_extent = extent;
   // a colour without a brush is found here, at load, instead of at the first lookup of it
   bool lock = SDL_MUSTLOCK(surf);
   if (lock && SDL_LockSurface(surf) != 0) brush_error("SDL_LockSurface: %s", SDL_GetError());
   uint32_t last = 0;
   bool have_last = false;
-  for (int row = 0; row < surf->h; row++)
+  for (int row = 0; row < surf->h; row++, ubusy())
     for (int col = 0; col < surf->w; col++) {
       uint32_t c = surf_get_pixel(surf, col, row);
       if (have_last && c == last) continue;
@@ -146,14 +144,24 @@ void objmap_set(SDL_Surface *surf, float extent) {
       have_last = true;
     }
   if (lock) SDL_UnlockSurface(surf);
+  g_objmap = surf; // the world's from here on
+  g_objmap_extent = extent;
 }
 
 void parse_brushes(void) {
   SDL_Surface *map = img_load_bmp(ufmt("%s/objmap.bmp", g_root));
   if (!map) uerror("%s", SDL_GetError());
+  // freed when a failure unwinds out of a reload, until the map is the world's
+  struct held_map {
+    SDL_Surface *s;
+    ~held_map() {
+      if (s) SDL_FreeSurface(s);
+    }
+  } held{map};
   float extent = f_veg_pos_r + f_veg_pos_r;
   brush_read_file();
   objmap_set(map, extent);
+  held.s = nullptr;
 }
 
 // Map coordinate of a world position along one axis, clamped to [0, n - 1]; NaN and values

@@ -99,7 +99,8 @@ static void parse_pg_line(wobj *o, const char *line, size_t nline) {
   memcpy(o->pg.path, full, n);
   pg_read(o->pg.path, &o->pg);
   o->is_tree = 1;
-  fmon_watch(o->pg.path, pg_reload, nullptr); // a catalogue read again at a reload adds nothing
+  // a slot per line at start; a catalogue read again while the game runs watches it once
+  fmon_register(o->pg.path, pg_reload, nullptr);
 }
 
 static void parse_key_line(wobj *o, const char *line, size_t nline) {
@@ -170,7 +171,7 @@ bool index_object_line(const char *s, size_t line, char *name) {
 }
 
 void parse_index(void) {
-  FILE *fp = fopen(ufmt("%s/index", g_root), "r");
+  FILE *fp = ufile_open(ufmt("%s/index", g_root), "r");
   if (!fp) uerror("failed to open %s/index", g_root);
   ufile_guard held{fp};
   char buf[WOBJ_LINE_SIZE], name[WOBJ_NAME_SIZE];

@@ -117,7 +117,7 @@ void spawn_check_budget(void) {
   float cell = f_tn_sz / (float)w;
   // the corner lookups of the spawn pass, without its draws
   uint64_t n = 0;
-  for (int r = 0; r < h; r++)
+  for (int r = 0; r < h; r++, ubusy())
     for (int c = 0; c < w; c++) {
       int32_t d = objmap_get_brush((float)(c - w * 0.5) * cell, (float)(r - h * 0.5) * cell)->density;
       n += d > 0 ? (uint64_t)d : 0;
@@ -141,7 +141,7 @@ void spawn_all(void) {
     slots[i].cap = g_brushes[i].unique.count;
     slots[i].picks = slots[i].cap ? (uniq_pick *)umalloc(slots[i].cap * sizeof(uniq_pick)) : nullptr;
   }
-  for (int r = 0; r < h; r++)
+  for (int r = 0; r < h; r++, ubusy())
     for (int c = 0; c < w; c++) {
       float x0 = (float)(c - w * 0.5) * cell, z0 = (float)(r - h * 0.5) * cell;
       brush *b = objmap_get_brush(x0, z0);

@@ -93,7 +93,7 @@ const char *hm_check(const SDL_Surface *surf) {
 void tn_sample_heights(terrain *t) {
   int n = t->ndivs + 1;
   t->ymin = INFINITY;
-  for (int r = 0; r < n; r++) {
+  for (int r = 0; r < n; r++, ubusy()) {
     for (int c = 0; c < n; c++) {
       tn_vertex &v = t->verts[r][c];
       v.y = 0;
@@ -156,7 +156,7 @@ void tn_build(terrain *t) {
   t->dlist = glGenLists(n);
   // one list per chunk, of strips along x wound clockwise seen from above (tn_draw sets GL_CW);
   // each strip starts on an even triangle, so a chunk's triangles are those of the whole grid
-  for (int k = 0; k < n; k++) {
+  for (int k = 0; k < n; k++, ubusy()) {
     int r0, c0, r1, c1;
     tn_chunk_cells_of(t, k, &r0, &c0, &r1, &c1);
     glNewList(t->dlist + k, GL_COMPILE);

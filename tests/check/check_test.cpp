@@ -137,7 +137,7 @@ static const broken_world broken[] = {
        replace(w + "/brushes", "density:0\n", "density:500\n"); // the meadow's open ground, most of the map
      },
      [](const std::string &w) {
-       return lines{"^w/param.cfg:" + str(lines_in(w + "/param.cfg")) + ": fault: i_snow_nflakes \\(200000\\) must be between 0 and 100000$",
+       return lines{"^w/param.cfg:" + str(lines_in(w + "/param.cfg")) + ": fault: i_snow_nflakes \\(200000\\) must be at most 100000$",
                     "^w/objmap.bmp: fault: objmap.bmp \\(64x64 pixels\\) with the density: of its brushes asks for [0-9]+ spawn "
                     "attempts, more than 500000$"};
      },

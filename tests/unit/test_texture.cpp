@@ -97,5 +97,5 @@ TEST(ImageDeath, UnreadableImagesEndTheProgramBeforeAnyUpload) {
   for (auto &c : cases)
     EXPECT_EXIT(load_something_else(d.write("bad.png", c[0]).c_str()), testing::ExitedWithCode(1),
                 "^error: load_something_else#[0-9]+: IMG_Load: " + c[1] + "\n$");
-  EXPECT_EXIT({ usetroot(d.dir.c_str()); load_cubemap(g_sky_faces); }, testing::ExitedWithCode(1), "^error: load_cubemap#[0-9]+: failed to open skybox/front.png\n$");
+  EXPECT_EXIT({ usetroot(d.dir.c_str()); load_cubemap(g_sky_faces, false); }, testing::ExitedWithCode(1), "^error: load_cubemap#[0-9]+: failed to open skybox/front.png\n$");
 }
