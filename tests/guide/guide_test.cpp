@@ -223,5 +223,14 @@ TEST(guide, FirstWorldIsBuiltFromTheGuideChecksAndLoads) {
   EXPECT_NE(printed.find("game_main: exit"), std::string::npos) << printed << complained;
   EXPECT_EQ(complained.find("error:"), std::string::npos) << complained;
   EXPECT_EQ(complained.find("warning:"), std::string::npos) << complained;
+
+  // its map, as the guide shows it (tools/guide_pictures.sh keeps the world to draw it)
+  EXPECT_EQ(proc_run({"sh", "-c", "cd '" SOURCE_DIR "' && SDL_AUDIODRIVER=dummy xvfb-run -a " FLY_EXE " --map '" + top +
+                                      "/map.png' '" + w + "' 2>&1"},
+                     120000, &out),
+            0)
+      << out;
+  EXPECT_TRUE(std::regex_search(out, std::regex("\nmap: .*/map.png, seed 1: [1-9][0-9]+ world items, 0 landmarks"))) << out;
+  if (const char *keep = getenv("VELDER_GUIDE_WORLD")) fs::copy(w, keep, fs::copy_options::recursive);
   fs::remove_all(top);
 }

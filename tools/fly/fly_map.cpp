@@ -18,6 +18,8 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <string>
 #include <vector>
 
 enum { MAP_SIDE = 640, MAP_BAR = 50, MAP_FONT_SIZE = 13 };
@@ -103,7 +105,8 @@ static float ground(picture &p, float size) {
     }
   if (rgba) SDL_FreeSurface(rgba);
   if (tex) SDL_FreeSurface(tex);
-  float step = hi - lo > 0 ? round_down((hi - lo) / 8) : 0;
+  // flat ground (a grey height map) carries no lines
+  float step = hi - lo > 0.05f ? round_down((hi - lo) / 8) : 0;
   for (int y = 0; step > 0 && y + 1 < s; y++)
     for (int x = 0; x + 1 < s; x++) {
       float a = floorf(h[(size_t)y * s + x] / step);
@@ -167,9 +170,13 @@ int fly_map(const char *out, const char *dir, int seed) {
   snprintf(s, sizeof s, "%g units, %.0f s on foot", unit, unit / (f_walk_speed > 0 ? f_walk_speed : 2.8f));
   text(p, font, 12, by + 10, s);
   int tx = 24 + bw > 200 ? 24 + bw : 200;
-  snprintf(s, sizeof s, "%s, seed %d: %u world items, %u landmarks", dir, seed, wi_list.count, uniq_count);
+  std::string name = std::filesystem::path(dir).lexically_normal().parent_path().filename().string();
+  if (!std::filesystem::path(dir).lexically_normal().filename().empty())
+    name = std::filesystem::path(dir).lexically_normal().filename().string();
+  snprintf(s, sizeof s, "%s, seed %d: %u world items, %u landmarks", name.c_str(), seed, wi_list.count, uniq_count);
   text(p, font, tx, by - 4, s);
-  snprintf(s, sizeof s, "north (-z) up; a height line every %g units", step);
+  if (step > 0) snprintf(s, sizeof s, "north (-z) up; a height line every %g units", step);
+  else snprintf(s, sizeof s, "north (-z) up; flat ground");
   text(p, font, tx, by + 14, s);
   if (font) TTF_CloseFont(font);
 
