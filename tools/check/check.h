@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include "core/util.h"
+#include <string>
 
 // ---- reporting (check_report.cpp)
 
@@ -38,12 +39,33 @@ size_t chk_msg_line(const char *msg);
 bool chk_lines(const char *path, int bufsize);
 size_t chk_phys_line(const char *path, int bufsize, size_t piece);
 
+// ---- beginners' mistakes (check_hints.cpp)
+
+// A UTF-8 byte order mark at the top of a text file: a warning at its line 1 (chk_lines asks).
+void chk_bom(const char *path);
+// When an image file holds another kind than its name says (a PNG under a .bmp name), ": the
+// file holds ...; save it as ...", to follow a reader's message; else "".
+std::string chk_kind_hint(const char *path);
+// When a name from a text file ends in a blank, "; 'NAME ' ends in a blank ...", else "".
+std::string chk_blank_hint(const char *name);
+// The last line of a key/value file that sets key, or 0.
+size_t chk_key_line(const char *path, const char *key);
+// Warns at every line of a tree file (tree) or sound definition whose key the game does not
+// know, with the nearest known key ("did you mean br_leaf_width?").
+void chk_unknown_keys(const char *path, bool tree);
+
+// ---- what the world will hold (check_hold.cpp)
+
+// Items per brush from a spawn pass as the game makes it, where each landmark can grow, and the
+// grass tufts of a patch per brush; nothing when the catalogue, brushes or map do not load.
+void chk_hold(void);
+
 // Whether path was seen before by the same kind of check (each file is checked once).
 bool chk_seen(const char *kind, const char *path);
 
 // A BMP of the data root (name under g_root) read as the game reads it, its path into path; when
-// it cannot be loaded, a fault of fmt with SDL's error and null.
-struct SDL_Surface *chk_load_bmp(const char *name, char *path, size_t size, const char *fmt);
+// it cannot be loaded, a fault of prefix and SDL's error (and what the file holds instead), and null.
+struct SDL_Surface *chk_load_bmp(const char *name, char *path, size_t size, const char *prefix);
 
 // ---- the parts, in the order the game loads (check_params.cpp ... check_sound.cpp)
 
@@ -63,8 +85,9 @@ size_t chk_object_line(size_t i);
 // "brushes" (every name an object, unless the catalogue could not be read), "objmap.bmp" (every
 // colour a brush), the colour tables, and the objects that would never appear.
 void chk_brushes(bool catalogue_read);
-// The last "footsteps:" line of brush b.
+// The last "footsteps:" line of brush b, and its "brush" line.
 size_t chk_steps_line(size_t b);
+size_t chk_brush_line(size_t b);
 // "logo.png" and "credits.png".
 void chk_overlay(void);
 // The ambient loop and every footstep definition with its sound files, decoded by the mixer.

@@ -11,6 +11,7 @@
 #include "world/spawn.h"
 #include <SDL.h>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <unordered_map>
@@ -22,6 +23,21 @@ static size_t brush_line[BRUSH_MAX], clut_line[BRUSH_MAX], steps_line[BRUSH_MAX]
 static bool painted[BRUSH_MAX]; // the first brush of a colour the map holds
 
 size_t chk_steps_line(size_t b) { return b < BRUSH_MAX ? steps_line[b] : 0; }
+size_t chk_brush_line(size_t b) { return b < BRUSH_MAX ? brush_line[b] : 0; }
+
+// "density:" is read as a whole number: what follows it is dropped quietly.
+static void density_check(const char *s, size_t at) {
+  if (strncmp(s, "density:", 8) != 0) return;
+  char *end;
+  double v = strtod(s + 8, &end);
+  if (end == s + 8)
+    chk_warn(brushes_path, at, "'%s' is not a number: the brush keeps its density of %d", s, g_brushes[g_nbrushes - 1].density);
+  else if (v != (double)g_brushes[g_nbrushes - 1].density)
+    chk_warn(brushes_path, at,
+             "'%s': density is a whole number of spawn attempts per pixel: %g reads as %d; for fewer items, paint "
+             "fewer pixels of this colour",
+             s, v, g_brushes[g_nbrushes - 1].density);
+}
 
 static bool read_brushes(bool catalogue_read) {
   snprintf(brushes_path, sizeof brushes_path, "%s/brushes", g_root);
@@ -42,9 +58,10 @@ static bool read_brushes(bool catalogue_read) {
     if (!utry([&] { brush_read_line(s, piece); }, &f, true)) {
       // without a catalogue every name is undefined: that is one fault, said already
       if (!catalogue_read && strncmp(f.msg, "undefined name", 14) == 0) unchecked++;
-      else chk_fault(brushes_path, at, "%s", f.msg);
+      else chk_fault(brushes_path, at, "%s%s", f.msg, chk_blank_hint(s).c_str());
       continue;
     }
+    density_check(s, at);
     size_t b = g_nbrushes - 1;
     if (strncmp(s, "brush", 5) == 0) brush_line[b] = at;
     else if (strncmp(s, "clut:", 5) == 0) clut_line[b] = at;
@@ -59,7 +76,7 @@ static bool read_brushes(bool catalogue_read) {
 // Every colour of the map, in the order it first appears, against the brushes.
 static bool check_map(void) {
   char path[sizeof g_root + 16];
-  SDL_Surface *map = chk_load_bmp("objmap.bmp", path, sizeof path, "%s");
+  SDL_Surface *map = chk_load_bmp("objmap.bmp", path, sizeof path, "");
   if (!map) return false;
   if (map->w < 1 || map->h < 1) chk_fault(path, 0, "object map has no pixels");
   struct use {
@@ -81,7 +98,7 @@ static bool check_map(void) {
       order.push_back(c);
     }
   if (SDL_MUSTLOCK(map)) SDL_UnlockSurface(map);
-  bool all_painted = true;
+  bool all_painted = true, said_depth = false;
   for (uint32_t c : order) {
     size_t b = 0;
     while (b < g_nbrushes && g_brushes[b].color != c) b++;
@@ -89,10 +106,26 @@ static bool check_map(void) {
       painted[b] = true;
       continue;
     }
+    all_painted = false;
+    // a 32-bit or palette map: its pixel values are not the colours painted
+    uint8_t r, g, bl;
+    SDL_GetRGB(c, map->format, &r, &g, &bl);
+    uint32_t rgb = (uint32_t)r << 16 | g << 8 | bl;
+    bool shown = false;
+    for (size_t k = 0; k < g_nbrushes && !shown; k++)
+      if (g_brushes[k].color == rgb) shown = painted[k] = true; // what was meant: no more warnings of it
+    if (map->format->BytesPerPixel != 3 && shown) {
+      if (!said_depth)
+        chk_fault(path, 0,
+                  "no matching brush for color %u (#%.6x): objmap.bmp is a %d-bit image, and the game takes its "
+                  "pixel values for colours (#%.6x is painted %.6x): save it as a 24-bit BMP",
+                  c, c, map->format->BitsPerPixel, c, rgb);
+      said_depth = true;
+      continue;
+    }
     const use &u = uses[c];
     chk_fault(path, 0, "no matching brush for color %u (#%.6x): %u pixel%s, the first at column %d, row %d", c, c, u.n,
               u.n == 1 ? "" : "s", u.col, u.row);
-    all_painted = false;
   }
   // the spawn pass's attempts, counted by its own lookups
   if (all_painted && map->w > 0 && map->h > 0)
@@ -122,8 +155,10 @@ static void check_cluts(void) {
     if (!path[0] || chk_seen("clut", path)) continue;
     ufault f;
     if (utry([&] { clut_load(path, &scratch); }, &f, true)) continue;
-    if (clut_line[b]) chk_fault(path, 0, "%s (clut: of brush %.6x, brushes line %zu)", f.msg, g_brushes[b].color, clut_line[b]);
-    else chk_fault(path, 0, "%s (s_default_clut, of brush %.6x)", f.msg, g_brushes[b].color);
+    std::string blank = chk_blank_hint(path), hint = chk_kind_hint(path);
+    if (clut_line[b] && !blank.empty()) chk_fault(brushes_path, clut_line[b], "%s (clut: of brush %.6x)%s", f.msg, g_brushes[b].color, blank.c_str());
+    else if (clut_line[b]) chk_fault(path, 0, "%s (clut: of brush %.6x, brushes line %zu)%s", f.msg, g_brushes[b].color, clut_line[b], hint.c_str());
+    else chk_fault(path, 0, "%s (s_default_clut, of brush %.6x)%s", f.msg, g_brushes[b].color, hint.c_str());
   }
 }
 

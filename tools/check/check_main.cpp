@@ -36,6 +36,7 @@ int main(int argc, char **argv) {
   chk_brushes(catalogue);
   chk_overlay();
   chk_sound();
+  chk_hold();
 
   printf("velder-check: %s: %u files, %u fault%s, %u warning%s\n", dir, chk_nfiles, chk_nfaults,
          chk_nfaults == 1 ? "" : "s", chk_nwarnings, chk_nwarnings == 1 ? "" : "s");

@@ -138,7 +138,7 @@ void chk_terrain(void) {
   chk_texture_user("the terrain", nullptr);
   chk_texture_get("terraintexture.png");
   char path[sizeof g_root + 16];
-  SDL_Surface *s = chk_load_bmp("hm.bmp", path, sizeof path, "SDL_LoadBMP: %s");
+  SDL_Surface *s = chk_load_bmp("hm.bmp", path, sizeof path, "SDL_LoadBMP: ");
   if (!s) return;
   if (const char *why = hm_check(s)) chk_warn(path, 0, "%s", why);
   SDL_FreeSurface(s);

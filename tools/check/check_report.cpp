@@ -89,6 +89,7 @@ bool chk_lines(const char *path, int bufsize) {
   if (chk_seen("lines", path)) return true;
   FILE *fp = fopen(path, "r");
   if (!fp) return false;
+  chk_bom(path);
   std::vector<uint32_t> phys;
   std::vector<char> buf((size_t)bufsize);
   uint32_t line = 1;
@@ -129,10 +130,10 @@ size_t chk_phys_line(const char *path, int bufsize, size_t piece) {
   return piece <= v.size() ? v[piece - 1] : (v.empty() ? piece : v.back());
 }
 
-SDL_Surface *chk_load_bmp(const char *name, char *path, size_t size, const char *fmt) {
+SDL_Surface *chk_load_bmp(const char *name, char *path, size_t size, const char *prefix) {
   snprintf(path, size, "%s/%s", g_root, name);
   chk_seen("image", path);
   SDL_Surface *s = img_load_bmp(path);
-  if (!s) chk_fault(path, 0, fmt, SDL_GetError());
+  if (!s) chk_fault(path, 0, "%s%s%s", prefix, SDL_GetError(), chk_kind_hint(path).c_str());
   return s;
 }

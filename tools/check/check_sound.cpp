@@ -14,10 +14,14 @@
 
 static bool device;
 
-static void check_file(const char *path, const std::string &user) {
+// def and key: the definition line that names the file, if one does.
+static void check_file(const char *path, const std::string &user, const char *def = nullptr, const char *key = nullptr) {
   if (!device || chk_seen("sound", path)) return;
   ufault f;
-  if (!utry([&] { snd_load(path); }, &f, true)) chk_fault(path, 0, "%s (%s)", f.msg, user.c_str());
+  if (utry([&] { snd_load(path); }, &f, true)) return;
+  std::string blank = chk_blank_hint(path);
+  if (def && !blank.empty()) chk_fault(def, chk_key_line(def, key), "%s (%s)%s", f.msg, key, blank.c_str());
+  else chk_fault(path, 0, "%s (%s)", f.msg, user.c_str());
 }
 
 // sound1, sound2, ... are read up to the first missing number: the ones after a gap are lost.
@@ -46,13 +50,18 @@ static void check_definition(size_t b) {
   ufault f;
   if (!utry([&] { d = snd_def_read(def); }, &f, true)) {
     size_t line = strcmp(f.func, "cfg_read") == 0 ? chk_phys_line(def, 1024, chk_msg_line(f.msg)) : 0;
-    chk_fault(def, line, "%s (%s)", f.msg, user);
+    std::string blank = chk_blank_hint(def);
+    if (strcmp(f.func, "ufopen") == 0 && !blank.empty())
+      chk_fault(std::string(g_root).append("/brushes").c_str(), chk_steps_line(b), "%s (footsteps: of brush %.6x)%s",
+                f.msg, g_brushes[b].color, blank.c_str());
+    else chk_fault(def, line, "%s (%s)", f.msg, user);
     return;
   }
+  chk_unknown_keys(def, false);
   if (d->sounds.count == 0) chk_warn(def, 0, "no sound1: the ground of brush %.6x makes no footsteps", g_brushes[b].color);
   check_gaps(def, d->sounds.count);
   for (uint32_t i = 0; i < d->sounds.count; i++)
-    check_file(d->sounds[i], "sound" + std::to_string(i + 1) + " of " + def);
+    check_file(d->sounds[i], "sound" + std::to_string(i + 1) + " of " + def, def, ("sound" + std::to_string(i + 1)).c_str());
   snd_def_free(d);
 }
 

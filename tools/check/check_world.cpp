@@ -52,11 +52,15 @@ texture *chk_texture_get(const char *name) {
         SDL_FreeSurface(s);
       },
       &f, true);
-  if (!ok && tex_piece)
-    chk_fault(path, 0, "%s (texture of %s, index line %zu)", f.msg, tex_user.c_str(),
-              chk_phys_line(index_path, WOBJ_LINE_SIZE, *tex_piece));
+  std::string hint = ok ? "" : chk_kind_hint(path), blank = ok ? "" : chk_blank_hint(name);
+  size_t at = tex_piece ? chk_phys_line(index_path, WOBJ_LINE_SIZE, *tex_piece) : 0;
+  // a blank after the name is a mistake of the line that names it
+  if (!ok && at && !blank.empty())
+    chk_fault(index_path, at, "%s (texture of %s)%s", f.msg, tex_user.c_str(), blank.c_str());
+  else if (!ok && at)
+    chk_fault(path, 0, "%s (texture of %s, index line %zu)%s", f.msg, tex_user.c_str(), at, hint.c_str());
   else if (!ok)
-    chk_fault(path, 0, "%s (texture of %s)", f.msg, tex_user.c_str());
+    chk_fault(path, 0, "%s (texture of %s)%s", f.msg, tex_user.c_str(), hint.c_str());
   sm_set(textures, path, (uintptr_t)t);
   return t;
 }
@@ -74,7 +78,7 @@ void chk_sky(void) {
       // a face that did not load takes a size of its own, so it never sets the size to expect
       w[i] = h[i] = -1 - i;
       if (!s) {
-        chk_fault(path[i], 0, "failed to open %s (%s)", faces[i], SDL_GetError());
+        chk_fault(path[i], 0, "failed to open %s (%s)%s", faces[i], SDL_GetError(), chk_kind_hint(path[i]).c_str());
         continue;
       }
       w[i] = s->w, h[i] = s->h;
@@ -83,9 +87,10 @@ void chk_sky(void) {
     }
     int side;
     uint32_t odd = sky_odd_faces(w, h, &side);
+    // the game warns and draws the cube as the driver takes it
     for (int i = 0; i < 6; i++)
       if (loaded[i] && (odd >> i & 1))
-        chk_fault(path[i], 0, "cube map face %s is %dx%d, expected %dx%d", faces[i], w[i], h[i], side, side);
+        chk_warn(path[i], 0, "cube map face %s is %dx%d, expected %dx%d", faces[i], w[i], h[i], side, side);
   }
 }
 
@@ -112,6 +117,11 @@ static void block_fault(const ufault &f, size_t piece) {
     return;
   }
   const char *tree = o->pg.path;
+  std::string blank = chk_blank_hint(tree);
+  if (strcmp(f.func, "ufopen") == 0 && !blank.empty()) {
+    chk_fault(index_path, at, "%s%s", f.msg, blank.c_str());
+    return;
+  }
   size_t line = strcmp(f.func, "cfg_read") == 0 ? chk_phys_line(tree, WOBJ_LINE_SIZE, chk_msg_line(f.msg)) : 0;
   chk_fault(tree, line, "%s (tree file of '%s', index line %zu)", f.msg, o->name, at);
 }
@@ -152,7 +162,8 @@ static void check_trees(void) {
   chk_try(index_path, 0, [] { tree_check_total(nullptr, nullptr); });
   for (size_t i = 0; i < g_nwobjs; i++) {
     wobj *o = &g_wobjs[i];
-    if (o->pg.path) chk_lines(o->pg.path, WOBJ_LINE_SIZE);
+    if (o->pg.path && chk_lines(o->pg.path, WOBJ_LINE_SIZE) && !chk_seen("keys", o->pg.path))
+      chk_unknown_keys(o->pg.path, true);
     if (!o->is_tree) continue;
     if (!o->tex) {
       chk_fault(index_path, obj_line[i], "missing texture (object '%s' has a \"pg\" line but no \"file\" line)",

@@ -34,4 +34,7 @@ double fly_clock_ms(int clock);
 #define FLY_POSE_MEAN_MAX 2.0
 // --guide: the pictures of docs/worlds.md into OUT (fly_guide.cpp); the exit status.
 int fly_guide(const char *out_dir);
+// --map: the world from above into the PNG out (fly_map.cpp), as loaded from dir with the seed;
+// prints the landmarks' positions. The exit status.
+int fly_map(const char *out, const char *dir, int seed);
 int fly_poses(const char *out_dir, const char *ref_dir, const char *only, int repeat, float woods_x, float woods_z);

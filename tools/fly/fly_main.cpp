@@ -2,7 +2,8 @@
 // and reports load time by phase, frame times (also in bare frames), items drawn, memory and GPU
 // time per pass.
 // Usage: velder-fly [--frames N] [--out FILE] DIR, or
-//        velder-fly --poses OUT [--reference REF] [--only A,B] [--time N] DIR,
+//        velder-fly --poses OUT [--reference REF] [--only A,B] [--time N] DIR, or
+//        velder-fly --map OUT.png [--seed N] DIR,
 // run from the folder that holds shader/.
 #include "fly.h"
 #include "app/app.h"
@@ -114,7 +115,9 @@ static void usage(void) {
                   "  --poses: no flight; fixed poses with the clock frozen, captured into OUT and\n"
                   "  compared with the half-size pictures in REF (only the poses named A, B); each pose\n"
                   "  drawn N times more, with the least time of each pass\n"
-                  "       velder-fly --guide OUT DIR: the pictures of docs/worlds.md into OUT\n");
+                  "       velder-fly --guide OUT DIR: the pictures of docs/worlds.md into OUT\n"
+                  "       velder-fly --map OUT.png [--seed N] DIR: the world from above as the game grows it\n"
+                  "  with the seed N (default 1): regions, items, landmarks, the start and its view, a scale\n");
   exit(2);
 }
 
@@ -210,7 +213,8 @@ int main(int argc, char **argv) {
   int frames = 600;
   const char *out = nullptr, *dir = nullptr, *poses = nullptr, *ref = nullptr, *only = nullptr;
   int repeat = 0;
-  const char *guide = nullptr;
+  const char *guide = nullptr, *map = nullptr;
+  int seed = FLY_SEED;
   for (int i = 1; i < argc; i++) {
     if (strcmp(argv[i], "--frames") == 0 && i + 1 < argc) frames = atoi(argv[++i]);
     else if (strcmp(argv[i], "--out") == 0 && i + 1 < argc) out = argv[++i];
@@ -219,14 +223,16 @@ int main(int argc, char **argv) {
     else if (strcmp(argv[i], "--only") == 0 && i + 1 < argc) only = argv[++i];
     else if (strcmp(argv[i], "--time") == 0 && i + 1 < argc) repeat = atoi(argv[++i]);
     else if (strcmp(argv[i], "--guide") == 0 && i + 1 < argc) guide = argv[++i];
+    else if (strcmp(argv[i], "--map") == 0 && i + 1 < argc) map = argv[++i];
+    else if (strcmp(argv[i], "--seed") == 0 && i + 1 < argc) seed = atoi(argv[++i]);
     else if (argv[i][0] == '-' || dir) usage();
     else dir = argv[i];
   }
-  if (!dir || frames < 1 || ((ref || only || repeat) && !poses)) usage();
+  if (!dir || frames < 1 || ((ref || only || repeat) && !poses) || (seed != FLY_SEED && !map)) usage();
 
   usetroot(dir);
   init();
-  usrand(FLY_SEED); // the same world every run: placement draws from the shared generator
+  usrand((uint32_t)seed); // the same world every run: placement draws from the shared generator
   gpu_ok = GLEW_ARB_timer_query;
   if (gpu_ok) glGenQueries(NPASS, queries);
 
@@ -248,8 +254,8 @@ int main(int argc, char **argv) {
   fly_path path;
   float woods_x, woods_z;
   find_woods(&woods_x, &woods_z);
-  if (poses || guide) {
-    int status = poses ? fly_poses(poses, ref, only, repeat, woods_x, woods_z) : fly_guide(guide);
+  if (poses || guide || map) {
+    int status = poses ? fly_poses(poses, ref, only, repeat, woods_x, woods_z) : guide ? fly_guide(guide) : fly_map(map, dir, seed);
     SDL_GL_DeleteContext(g_gl_context);
     SDL_Quit();
     return status;

@@ -1,6 +1,7 @@
 // World generator: writes the height map, the object map and the terrain texture painted to match it.
 #include <cmath>
 
+#include "shade.h"
 #include "wg_world.h"
 
 bool terrain_write(wg_world &w) {
@@ -88,8 +89,6 @@ static void tex_row(int band_row, void *p) {
   const wg_world &w = *c.w;
   float sz = w.P->tn_sz, half = sz / 2, e = sz / c.T;
   uint32_t s = (uint32_t)w.seed;
-  // light from the sun high over the north, as the sky shows it
-  const float lx = 0, ly = 0.788f, lz = -0.616f;
   for (int i = 0; i < c.T; i++) {
     float x = (i + 0.5f) / c.T * sz - half, z = (r + 0.5f) / c.T * sz - half;
     float gu = clampf((i + 0.5f) / c.T * c.G - 0.5f, 0, c.G - 1.001f);
@@ -114,10 +113,8 @@ static void tex_row(int band_row, void *p) {
       col4 g = ground_colour(k, x, z, n1, n2, grain, hs >> 8, slope);
       sum.r += g.r * wt[k], sum.g += g.g * wt[k], sum.b += g.b * wt[k];
     }
-    // baked hill shading: normal (-hx, 1, -hz)
-    float nl = std::sqrt(hx * hx + 1 + hz * hz);
-    float d = (-hx * lx + ly - hz * lz) / nl;
-    float shade = clampf(0.42f + 0.58f * d / 0.788f, 0.35f, 1.15f);
+    // the game does not light the ground: the light of the sun the sky shows is baked in
+    float shade = shade_light(hx, hz, SHADE_SKY_DEFAULT, SHADE_SUN_DEFAULT);
     img_at(*c.out, i, r) = {sum.r * shade, sum.g * shade, sum.b * shade, 1};
   }
 }
