@@ -14,6 +14,7 @@ struct fatal_case {
   const char *name;
   std::function<bool(game *)> edit;
   std::vector<const char *> lines; // regular expressions, each matching a whole line of stderr
+  bool walk = false;               // the file is read at the first step
 };
 
 bool shader_edit(game *g, const char *file, const std::string &from, const std::string &to) {
@@ -36,6 +37,19 @@ bool wrong_images(game *g) {
   return ok && game_own_data(g, "skybox/top.png") &&
          img_write(img_make(16, 16, [](int, int) { return 0x808080; }), game_data_path(g, "skybox/top.png")) &&
          fs::remove(game_data_path(g, "index"));
+}
+
+// Every footstep definition (or every step sound) of the world broken before the start: the first
+// step reads it, and as for any file of a world as it was started, that read is fatal.
+bool each_step(game *g, const char *what, const std::string &text) {
+  bool ok = game_own_data(g, "sounds");
+  for (const char *ground : {"grass", "forest", "gravel", "snow"}) {
+    std::string base = std::string("sounds/step") + (what[0] == 'd' ? "s_" + std::string(ground) + ".def" : "_" + std::string(ground) + "_");
+    if (what[0] == 'd') ok = ok && file_write(game_data_path(g, base), text);
+    else
+      for (int i = 1; i <= 3; i++) ok = ok && file_write(game_data_path(g, base + std::to_string(i) + ".wav"), text);
+  }
+  return ok;
 }
 
 const fatal_case k_cases[] = {
@@ -66,6 +80,9 @@ const fatal_case k_cases[] = {
      {"error: ufopen#[0-9]+: failed to open .*trees/none.pg"}},
     {"tree_texture_missing", [](game *g) { return game_edit(g, "index", "object oak\nfile textures/oak.png\n", "object oak\n"); },
      {"error: process_pgparam#[0-9]+: missing texture"}},
+    {"footstep_definition", [](game *g) { return each_step(g, "definition", "sound1 sounds/step_grass_1.wav\nvolume loud\n"); },
+     {"error: cfg_get_vec2#[0-9]+: volume type error"}, true},
+    {"step_sound", [](game *g) { return each_step(g, "sound", "RIFF, but no wave"); }, {"error: snd_load#[0-9]+: Mix_LoadWAV: .+"}, true},
 };
 
 void PrintTo(const fatal_case &c, std::ostream *os) { *os << c.name; }
@@ -75,7 +92,13 @@ class fatal : public game_test, public ::testing::WithParamInterface<fatal_case>
 TEST_P(fatal, message_box_and_status_1) {
   const fatal_case &c = GetParam();
   ASSERT_TRUE(c.edit(&g)) << "the edit did not apply; the file changed?";
-  ASSERT_TRUE(game_start(&g));
+  if (c.walk) {
+    start_running();
+    ASSERT_TRUE(game_click(&g, 400, 240)) << game_report(&g);
+    game_click(&g, 400, 240, 1, 1000); // the box comes at the first step
+  } else {
+    ASSERT_TRUE(game_start(&g));
+  }
   expect_fatal();
   // each expected line, and no other warning or error
   std::string err = game_stderr(&g);

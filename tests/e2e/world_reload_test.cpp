@@ -59,6 +59,9 @@ TEST_F(world_reload, maps_brushes_and_parameters_saved_while_the_game_runs) {
       {"fog and a window size", "param.cfg", [&](const std::string &p) { return file_write(p, cfg); }, false, nullptr, true},
       {"a grid beyond its limit", "param.cfg", [&](const std::string &p) { return file_write(p, cfg + "i_tn_ndivs 100000\n"); },
        false, "warning: tn_alloc#[0-9]+: i_tn_ndivs \\(100000\\) must be between 1 and 2048\n", true},
+      // the fog taken out of the picture, not only out of the fixed-function state
+      {"fog switched off", "param.cfg", [&](const std::string &p) { return file_write(p, cfg + "b_fog_on 0\n"); }, false, nullptr,
+       false},
   };
   image img;
   std::string shot;
@@ -82,6 +85,8 @@ TEST_F(world_reload, maps_brushes_and_parameters_saved_while_the_game_runs) {
     if (s.warning) {
       EXPECT_TRUE(std::regex_match(err, std::regex(s.warning))) << err;
       EXPECT_NE(out.find("world_reload: " + g.data + "/" + s.file + ": the world stays as it was ("), std::string::npos) << out;
+    } else if (s.file == std::string("param.cfg") && !s.fog) {
+      EXPECT_EQ(err, "");
     } else if (s.fog) {
       EXPECT_EQ(err, "");
       EXPECT_NE(out.find("world_reload: i_screen_w changes at the next start\n"), std::string::npos) << out;

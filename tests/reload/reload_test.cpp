@@ -8,6 +8,7 @@
 #include "fx/weather.h"
 #include "world/grass.h"
 #include "world/quadtree.h"
+#include "sound/sound.h"
 #include "world/spawn.h"
 #include <SDL_image.h>
 #include <sys/stat.h>
@@ -241,6 +242,29 @@ TEST(Saves, EscapeStopsALongRebuild) {
   bool left = false;
   while (SDL_PollEvent(&ev)) left = left || (ev.type == SDL_KEYDOWN && ev.key.keysym.sym == SDLK_ESCAPE);
   EXPECT_TRUE(left) << "the request is left for the main loop";
+  rl_restore();
+}
+
+// A footstep definition read for the first time after a save warns and leaves its ground silent,
+// where the same file unsaved would have ended the game at that first step.
+TEST(Saves, AFootstepDefinitionBrokenByASaveWarnsAtItsFirstStep) {
+  float x = 0, z = 0;
+  bool found = false;
+  for (int i = -30; i <= 30 && !found; i += 2)
+    for (int k = -30; k <= 30 && !found; k += 2)
+      if (strstr(objmap_get_brush((float)i, (float)k)->footsteps, "steps_snow")) x = (float)i, z = (float)k, found = true;
+  ASSERT_TRUE(found) << "the tiny world has a snowfield";
+  ASSERT_EQ(snd_def_get("data/sounds/steps_snow.def"), nullptr) << "not walked on yet";
+  rl_save("sounds/steps_snow.def", "volume loud\n");
+  rl_settle();
+  float keep[3] = {g_cam.pos[0], g_cam.pos[1], g_cam.pos[2]};
+  g_cam.pos[0] = x, g_cam.pos[2] = z;
+  footsteps_reset();
+  std::string err = stderr_of([] { footsteps_step(SDL_GetTicks() + 1000, true, 0, 600); });
+  EXPECT_TRUE(std::regex_match(err, std::regex("warning: cfg_get_vec2#[0-9]+: volume type error\n"))) << err;
+  err = stderr_of([] { footsteps_step(SDL_GetTicks() + 5000, true, 0, 600); });
+  EXPECT_EQ(err, "") << "once";
+  memcpy(g_cam.pos, keep, sizeof keep);
   rl_restore();
 }
 

@@ -89,17 +89,27 @@ static void count_poll(const char *, void *arg) {
 }
 static const unsigned broken_line = __LINE__ - 2;
 
-// Slots fill upward (a missing file registers too); a change is acted on once the file has held
-// still across one poll; a failing reload warns once, does not end the program, and is not
-// retried until the file changes again.
+// Slots fill upward (a missing file registers too) with start-up's registrations only: the 1024th
+// fits, the 1025th ends the program, while the files watched for the live reload take no slot,
+// and nor do registrations once the world is loaded. A change is acted on once the file has held
+// still across one poll, once however often the file was registered; a failing reload warns once,
+// does not end the program, and is not retried until the file changes again.
 TEST(FileMonitor, SlotsAndChangesThatHoldStillAndFailingReloads) {
   TempDir d;
   std::string f = d.write("shader.fs", "a"), g = d.write("tree.pg", "b");
   fmon_init();
+  for (int i = 0; i < 100; i++) fmon_watch(d.path("sounds/step" + std::to_string(i) + ".def").c_str(), count_poll, nullptr);
   for (int i = 0; i < FMON_MAX; i++) ASSERT_EQ(fmon_register(f.c_str(), count_poll, nullptr), i);
   EXPECT_EQ(fmon_get(1023)->mtime, ufmodtime(f.c_str()));
+  fmon_watch(d.path("clut/warm.bmp").c_str(), count_poll, nullptr);
   EXPECT_EXIT(fmon_register(f.c_str(), count_poll, nullptr), testing::ExitedWithCode(1),
               "^error: fmon_register#[0-9]+: ftab overflow \\(1024\\)\n$");
+  fmon_close_table();
+  EXPECT_EQ(fmon_register(g.c_str(), count_poll, nullptr), -1);
+  EXPECT_EQ(fmon_nwatched(), 100u + 1 + 1 + 1);
+  polled = 0;
+  d.write("shader.fs", "changed"), fmon_poll(), fmon_poll();
+  EXPECT_EQ(polled, 1) << "1024 registrations of one file, one reload";
   fmon_init();
   std::string err = stderr_of([&] { EXPECT_EQ(fmon_register(d.path("nope").c_str(), count_poll, nullptr), 0); });
   EXPECT_TRUE(std::regex_match(err, std::regex("warning: ufmodtime#[0-9]+: _stat\\(\".*/nope\"\\): No such file or directory \\(2\\)\n"))) << err;
