@@ -3,6 +3,7 @@
 #include "core/file.h"
 #include "core/strmap.h"
 #include "core/util.h"
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 
@@ -64,14 +65,17 @@ int32_t cfg_get_int(cfg *c, const char *name) {
   return v;
 }
 
+// inf and nan read as numbers, but no sum that takes them in comes out right
 float cfg_get_float(cfg *c, const char *name) {
   float v;
   if (sscanf(cfg_get_string(c, name), "%f", &v) != 1) uerror("%s type error", name);
+  if (!std::isfinite(v)) uerror("%s is not a finite number", name);
   return v;
 }
 
 void cfg_get_vec2(cfg *c, const char *name, float out[2]) {
   if (sscanf(cfg_get_string(c, name), "%f %f", &out[0], &out[1]) != 2) uerror("%s type error", name);
+  if (!std::isfinite(out[0]) || !std::isfinite(out[1])) uerror("%s is not a finite number", name);
 }
 
 void cfg_free(cfg *c) {

@@ -48,10 +48,25 @@ void snd_def_free(snd_def *d) {
   free(d);
 }
 
+// A delay, volume or cutoff that is not finite is refused with a warning, and the key keeps its
+// default: the definition is optional key by key. A value that does not parse stays the
+// configuration reader's error.
+static bool finite_value(cfg *c, const char *name, const char *key, int n) {
+  const char *s = (const char *)sm_get(c->map, key);
+  float v[2];
+  if (!s || sscanf(s, "%f %f", &v[0], &v[1]) < n) return true;
+  if (std::isfinite(v[0]) && (n < 2 || std::isfinite(v[1]))) return true;
+  uwarn_at("snd_def_read", __LINE__, "%s in %s is not a finite number: it keeps its default", key, name);
+  free((void *)s);
+  sm_set(c->map, key, 0); // read as absent from here on
+  return false;
+}
+
 snd_def *snd_def_read(const char *name) {
   cfg *c = cfg_read(name);
   snd_def *d = (snd_def *)ucalloc(1, sizeof *d);
   d->volume_min = d->volume_max = 1;
+  finite_value(c, name, "delay", 2), finite_value(c, name, "volume", 2), finite_value(c, name, "cutoff", 1);
   // the record and the definition go whatever happens; a failure is then raised again as the
   // reader's own
   ufault f;

@@ -18,6 +18,10 @@ TEST(Cfg, LineRulesTypesAndFatalLines) {
   EXPECT_EXIT(cfg_get_vec2(c, "delay", v), testing::ExitedWithCode(1), "delay type error\n$");
   EXPECT_EXIT(cfg_get_float(c, "nope"), testing::ExitedWithCode(1), "^error: cfg_get_string#[0-9]+: nope doesn't exist\n$");
   cfg_free(c);
+  c = cfg_read(d.write("f.cfg", "f inf\nv 1 nan\n").c_str());
+  EXPECT_EXIT(cfg_get_float(c, "f"), testing::ExitedWithCode(1), "^error: cfg_get_float#[0-9]+: f is not a finite number\n$");
+  EXPECT_EXIT(cfg_get_vec2(c, "v", v), testing::ExitedWithCode(1), "^error: cfg_get_vec2#[0-9]+: v is not a finite number\n$");
+  cfg_free(c);
   // fatal lines count every physical line; 1023 characters fill the buffer and the rest of a
   // longer line is read, and numbered, as the next line
   std::string n127(127, 'n'), v1021 = std::string(1021, 'v');
@@ -64,6 +68,12 @@ TEST(Params, PrefixRuleUnknownWordsPartialValuesAndHostileLines) {
   EXPECT_NE(err.find("unknown param at #3: " + std::string(89, '\xF0') + "\n"), std::string::npos);
   i_grass_ntufts = 1500;
   s_default_clut[0] = s_ambient_loop[0] = 0;
+  // a number that is not finite is refused, and the parameter keeps its value
+  float speed = f_walk_speed;
+  err = parse_param(d, "f_walk_speed inf\nv3_fog_color 1 nan 1\n");
+  EXPECT_TRUE(f_walk_speed == speed && v3_fog_color[0] == fogc[0]);
+  EXPECT_NE(err.find("f_walk_speed at #1 is not a finite number: f_walk_speed keeps its value\n"), std::string::npos) << err;
+  EXPECT_NE(err.find("v3_fog_color at #2 is not a finite number"), std::string::npos) << err;
   EXPECT_EQ(parse_param(empty, nullptr), ""); // a missing file is silent and leaves the defaults
   EXPECT_EQ(i_screen_w, w);
 }

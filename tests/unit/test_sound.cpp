@@ -119,6 +119,12 @@ TEST_F(SoundEvents, DefinitionFiles) {
       {"cutoff far\n", "cfg_get_float#[0-9]+: cutoff type error\n"}, {"sound1\n", "cfg_read#[0-9]+: #1: missing value\n"},
       {"sound1 " + fits + "x\n", "umakepath#[0-9]+: path too long for " + fits + "x\n"}};
   for (auto &c : cases) EXPECT_EXIT(def("bad", c[0]), testing::ExitedWithCode(1), "^error: " + c[1]) << c[0];
+  // numbers that are not finite: each key refused with a warning, its default kept
+  std::string err = stderr_of([&] { d = snd_def_get(def("inf", "sound1 a.wav\ndelay 0 inf\nvolume nan 1\ncutoff -inf\n").c_str()); });
+  EXPECT_TRUE(d->delay_max == 0 && d->volume_min == 1 && d->cutoff == 0);
+  EXPECT_TRUE(std::regex_match(err, std::regex("(warning: snd_def_read#[0-9]+: (delay|volume|cutoff) in .*/inf is not a finite number: it "
+                                               "keeps its default\n){3}")))
+      << err;
 }
 
 TEST_F(SoundEvents, StartDrawsFileDelayVolumeInOrderAndPlaysAtOnce) {
