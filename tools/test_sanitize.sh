@@ -11,7 +11,7 @@ seconds=${VELDER_FUZZ_SECONDS:-30}
 CC=clang CXX=clang++ cmake -S . -B build-san -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELDER_FUZZ=ON \
   -DVELDER_FUZZ_SECONDS="$seconds" >/dev/null
 cmake --build build-san -j"$(nproc)" --target velder velder-worldgen velder-check velder-fly velder_tests velder_gl_tests \
-  velder_e2e velder_check_tests fuzz_all
+  velder_e2e velder_check_tests velder_reload_tests velder-shade velder_makers_tests fuzz_all
 cd build-san
 # Leaks are the fuzz targets' business (per input); the tests' death cases and the game's
 # build-once-keep-for-ever data end with memory held on purpose. A sanitizer's own exit code
