@@ -1,5 +1,7 @@
-// Terrain drawing under a real context: orientation, winding and the state it leaves behind.
+// Terrain and grass drawing under a real context: orientation, winding, order, statistics and state.
 #include "tests/gl/gltest.h"
+#include "render/camera.h"
+#include "world/grass.h"
 
 TEST(TerrainDraw, SeenFromAboveWithTheImageTopToTheNorth) {
   int ndivs = i_tn_ndivs;
@@ -32,4 +34,35 @@ TEST(TerrainDraw, SeenFromAboveWithTheImageTopToTheNorth) {
   glGetIntegerv(GL_ALPHA_TEST_FUNC, &func), glGetIntegerv(GL_CURRENT_PROGRAM, &prog);
   EXPECT_TRUE(!glIsEnabled(GL_BLEND) && !glIsEnabled(GL_CULL_FACE) && glIsEnabled(GL_ALPHA_TEST) && func == GL_GREATER && prog == 0);
   glDisable(GL_TEXTURE_2D), glDisable(GL_ALPHA_TEST);
+}
+
+// Grass painted on the one patch from (0, 0) to (40, 40) of a world made here: 112 tufts, 448
+// triangles in one batch. r.grass_ntris counts the batch whole while its box is in view, however
+// few of its tufts the distance leaves standing, and nothing once it is behind the camera.
+TEST_F(WorldRoot, GrassTrianglesCountWholeBatchesInView) {
+  int ntufts = i_grass_ntufts, res = i_grass_cell_sample_res;
+  i_grass_ntufts = 25, i_grass_cell_sample_res = 4; // 25 / 4 = 6.25 tufts a cell: 7
+  catalogue("object tuft\nfile a.png\ntype grass\n\n");
+  brushes("brush 112233\ntuft\nbrush 445566\n");
+  objmap(10, 10, [](int x, int y) { return x == 5 && y == 5 ? 0x112233u : 0x445566u; }); // 40 units a pixel
+  flat_terrain(0);
+  grass_create(20, 20);
+  GlTarget target(64);
+  GLuint query, drawn = 0;
+  glGenQueries(1, &query);
+  const struct { float yaw; uint32_t ntris; } looks[] = {{0, 448}, {180, 0}}; // along -z, then +z
+  for (auto &l : looks) {
+    g_cam = camera{{20, 1.7f, 55}, 0, l.yaw, 0, {}, {}, {}};
+    cam_update_vectors(&g_cam);
+    cam_load_matrix(&g_cam);
+    glBeginQuery(GL_PRIMITIVES_GENERATED, query);
+    grass_draw();
+    glEndQuery(GL_PRIMITIVES_GENERATED);
+    glGetQueryObjectuiv(query, GL_QUERY_RESULT, &drawn);
+    EXPECT_EQ(r.grass_ntris, l.ntris) << l.yaw;
+    EXPECT_LT(drawn, 448u) << l.yaw; // the tufts beyond 15 units thin out: fewer are drawn
+  }
+  glDeleteQueries(1, &query);
+  grass_free(g_grass), g_grass = nullptr;
+  i_grass_ntufts = ntufts, i_grass_cell_sample_res = res;
 }
