@@ -13,7 +13,8 @@ TempDir &root() { // the manager keeps its root by pointer: one for the whole bi
   return (void)once, d;
 }
 
-// DXT1 of 8 x 4 with 1 to 4 levels, every block solid opaque red (colour 0 = 0xF800, indices 0)
+// DXT1 of 8 x 4 declaring `levels` levels (past 4, 1 x 1 again), every block solid opaque red
+// (colour 0 = 0xF800, indices 0)
 std::string dxt1_red(uint32_t levels) {
   DdsFile f;
   f.fourcc = "DXT1", f.w = 8, f.mips = levels, f.data = "";
@@ -90,7 +91,8 @@ TEST(Texmgr, OneLoadPerPathAndReloadRefillsTheRecordOrWarnsAndKeepsTheOld) {
 }
 
 // The stored levels end up decoded (plain RGBA samples faster), each as the driver decodes it;
-// a count of 0 is one level; a short chain still samples; oversize is refused.
+// a count of 0 is one level; levels past 1 x 1 are skipped; a short chain still samples;
+// oversize is refused.
 TEST(DdsUpload, LevelsAsStoredDecodedShortChainsAndOversize) {
   TempDir d;
   std::string red = dxt1_red(4), zero = dxt1_red(1);
@@ -106,6 +108,8 @@ TEST(DdsUpload, LevelsAsStoredDecodedShortChainsAndOversize) {
   glGetTexImage(GL_TEXTURE_2D, 1, GL_RGBA, GL_UNSIGNED_BYTE, l1);
   EXPECT_TRUE(l1[0] == 170 && l1[1] == 170 && l1[2] == 170 && l1[3] == 255) << (int)l1[0];
   EXPECT_TRUE(texel_of(load_dds(d.write("zero.dds", zero).c_str()), 5, 3) == 0xFF0000FF && level_param(0, GL_TEXTURE_WIDTH) == 8);
+  // six levels declared where the chain has four: the two past 1 x 1 are in the file, and skipped
+  EXPECT_TRUE(texel_of(load_dds(d.write("more.dds", dxt1_red(6)).c_str()), 5, 3) == 0xFF0000FF && level_param(3, GL_TEXTURE_WIDTH) == 1);
   // one stored level drawn minified: the mipmap filter must not meet an incomplete texture
   GlTarget target(8);
   glEnable(GL_TEXTURE_2D);
