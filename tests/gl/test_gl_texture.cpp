@@ -61,7 +61,7 @@ TEST(Texmgr, OneLoadPerPathAndReloadRefillsTheRecordOrWarnsAndKeepsTheOld) {
   // bytes: empty deletes the file; w and px: the record's width and texel (0, 0) afterwards
   const struct { std::string name, bytes; const char *warning; int w; uint32_t px; } saves[] = {
       {"sign.png", blue, nullptr, 4, 0x0000FFFF},
-      {"sign.png", blue.substr(0, blue.size() / 2), "load_something_else#[0-9]+: IMG_Load: .*sign.png: PNG (ends before its IEND chunk|chunk .* past the end of the file).*", 4, 0x0000FFFF},
+      {"sign.png", blue.substr(0, blue.size() / 2), "load_something_else#[0-9]+: IMG_Load: Error reading the PNG file\\. \\(.*sign.png\\)", 4, 0x0000FFFF},
       {"sign.png", "", "load_something_else#[0-9]+: IMG_Load: Couldn't open .*sign.png", 4, 0x0000FFFF},
       {"bark2.dds", bad_magic.bytes(), "load_dds#[0-9]+: invalid magic 'XDS'", 8, 0xFF0000FF},
       {"bark2.dds", cut.bytes(), "load_dds#[0-9]+: expression '.*' is false", 8, 0xFF0000FF},
@@ -83,7 +83,7 @@ TEST(Texmgr, OneLoadPerPathAndReloadRefillsTheRecordOrWarnsAndKeepsTheOld) {
       texmgr_reload(d.path(s.name).c_str(), nullptr);
       texmgr_poll(true);
     });
-    EXPECT_TRUE(s.warning ? std::regex_match(err, std::regex(std::string("^warning: ") + s.warning + "\n$")) : err.empty()) << err;
+    EXPECT_TRUE(s.warning ? std::regex_match(err, std::regex(std::string("^(libpng .*\n)*warning: ") + s.warning + "\n$")) : err.empty()) << err;
     texture *r = texmgr_get(s.name.c_str());
     EXPECT_TRUE(r == (s.name == "sign.png" ? t : b) && t->id == ids[0] && b->id == ids[1]);
     EXPECT_TRUE(r->w == s.w && texel_of(r, 0, 0) == s.px);
