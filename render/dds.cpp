@@ -93,15 +93,16 @@ void dds_parse(FILE *fp, dds_info *info) {
   for (int i = 0; i < 10; i++) readu(fp);
   dds_check(ftell(fp) == DDS_HEADER_END, "ftell(fp) == 128");
 
-  // Bounds the header alone does not give: sizes GL and a 32-bit record can hold, no levels
-  // below 1 x 1, and level data that is really in the file, so nothing is uploaded from a file
-  // that would fail half way.
+  // Bounds the header alone does not give: sizes GL and a 32-bit record can hold, and level
+  // data that is really in the file, so nothing is uploaded from a file that would fail half way.
   if (info->w < 1 || info->h < 1 || info->w > DDS_MAX_SIZE || info->h > DDS_MAX_SIZE)
     dds_fail("invalid size %ux%u (1 to %d pixels per side)", info->w, info->h, DDS_MAX_SIZE);
+  // Levels declared past 1 x 1 are 1 x 1 again, one block each. No sampling reaches them, so
+  // they are only required to be in the file.
   uint32_t chain = full_chain(info->w, info->h);
-  if (nlevels > chain)
-    dds_fail("mip map count (%u) exceeds the %u levels of %ux%u", nlevels, chain, info->w, info->h);
-  info->nlevels = nlevels;
+  info->nlevels = nlevels < chain ? nlevels : chain;
+  info->nsurplus = nlevels - info->nlevels;
+  nlevels = info->nlevels;
   // level 0 is the largest; sizes are 64-bit so a 65536 x 65536 level cannot wrap to nothing
   uint64_t size0 = dds_level_size(info->w, info->h, info->block_bytes);
   if (size0 > DDS_MAX_UPLOAD)
@@ -118,6 +119,7 @@ void dds_parse(FILE *fp, dds_info *info) {
     w = w / 2 > 1 ? w / 2 : 1;
     h = h / 2 > 1 ? h / 2 : 1;
   }
+  total += (uint64_t)info->nsurplus * info->block_bytes;
   int64_t left = (int64_t)fsz(fp) - DDS_HEADER_END;
   dds_check(total <= (uint64_t)(left > 0 ? left : 0), SHORT_LEVEL);
 }

@@ -14,7 +14,8 @@ struct dds_level {
 };
 struct dds_info {
   uint32_t w, h;         // level 0
-  uint32_t nlevels;      // levels stored and uploaded; a mip map count of 0 is one level
+  uint32_t nlevels;      // levels read and uploaded (down to 1 x 1 at most); a mip map count of 0 is one
+  uint32_t nsurplus;     // levels declared past 1 x 1: one block each, in the file but not read
   uint32_t block_bytes;  // 8 for DXT1, 16 for DXT3 and DXT5
   uint32_t glformat;     // GL_COMPRESSED_RGBA_S3TC_DXT{1,3,5}_EXT
   char fourcc[5];
@@ -26,8 +27,8 @@ uint32_t readu(FILE *fp);
 // Compressed bytes of a w x h level: whole 4 x 4 blocks.
 uint64_t dds_level_size(uint32_t w, uint32_t h, uint32_t block_bytes);
 // Reads and checks the 128-byte header from the start of fp, lays out the levels and checks that
-// each can be uploaded and that the file holds them all. Every failure ends the program, reported
-// under "load_dds". No OpenGL.
+// each can be uploaded and that the file holds every declared level. Every failure ends the
+// program, reported under "load_dds". No OpenGL.
 void dds_parse(FILE *fp, dds_info *info);
 // A DDS file read whole: the checked header and every stored level, back to back.
 struct dds_data {

@@ -1,4 +1,4 @@
-// Image files through SDL_image, after a structure check of PNG chunks.
+// Image files through SDL_image, read from memory that ends in zeros.
 #include "render/image.h"
 #include "core/file.h"
 #include "core/util.h"
@@ -10,24 +10,40 @@
 
 static uint32_t be32(const uint8_t *p) { return (uint32_t)p[0] << 24 | p[1] << 16 | p[2] << 8 | p[3]; }
 
-// Walks the chunks: 4 bytes of length, 4 of type, the data, 4 of CRC, up to IEND.
-// name: the file, put before the reason (a file being written is caught while the game runs, and
-// the warning must say which).
-static bool png_whole(const uint8_t *d, size_t n, const char *name) {
-  const char *sep = name ? ": " : "";
-  if (!name) name = "";
-  size_t at = 8;
-  for (;;) {
-    if (n - at < 12) return SDL_SetError("%s%sPNG ends before its IEND chunk, at byte %zu", name, sep, at), false;
-    size_t len = be32(d + at);
-    if (len > n - at - 12)
-      return SDL_SetError("%s%sPNG chunk '%.4s' at byte %zu declares %zu bytes past the end of the file", name, sep,
-                          (const char *)d + at + 4, at, len),
-             false;
-    if (memcmp(d + at + 4, "IEND", 4) == 0) return true;
-    at += 12 + len;
-  }
+// The bytes of an image file as SDL_image reads them. SDL_image does not look at how much a read
+// returned, and libpng then goes on with whatever its buffer held before: for a PNG that ends
+// before its image data, that is the last chunk again, for ever. Here a read past the end gets
+// zero bytes instead, which no chunk type is, so such a file fails at the next chunk; what
+// SDL_image reads within the data is unchanged.
+struct img_src {
+  const uint8_t *d;
+  size_t n, at;
+};
+
+static img_src *src_of(SDL_RWops *rw) { return (img_src *)rw->hidden.unknown.data1; }
+
+static size_t src_read(SDL_RWops *rw, void *p, size_t size, size_t num) {
+  img_src *s = src_of(rw);
+  if (size == 0 || num > SIZE_MAX / size) return 0;
+  size_t want = size * num, got = s->n - s->at < want ? s->n - s->at : want;
+  memcpy(p, s->d + s->at, got);
+  memset((uint8_t *)p + got, 0, want - got);
+  s->at += got;
+  return got / size;
 }
+
+// As SDL's memory reader seeks: the position stays within the data.
+static Sint64 src_seek(SDL_RWops *rw, Sint64 offset, int whence) {
+  img_src *s = src_of(rw);
+  Sint64 base = whence == RW_SEEK_SET ? 0 : whence == RW_SEEK_CUR ? (Sint64)s->at : (Sint64)s->n;
+  Sint64 n = (Sint64)s->n;
+  s->at = offset < -base ? 0 : offset > n - base ? s->n : (size_t)(base + offset);
+  return (Sint64)s->at;
+}
+
+static Sint64 src_size(SDL_RWops *rw) { return (Sint64)src_of(rw)->n; }
+static size_t src_write(SDL_RWops *, const void *, size_t, size_t) { return SDL_SetError("images are read only"), 0; }
+static int src_close(SDL_RWops *rw) { return SDL_FreeRW(rw), 0; }
 
 static uint32_t le32(const uint8_t *p) { return (uint32_t)p[0] | p[1] << 8 | p[2] << 16 | (uint32_t)p[3] << 24; }
 
@@ -64,11 +80,14 @@ SDL_Surface *img_load_bmp(const char *path) {
 }
 
 static SDL_Surface *load_mem(const void *data, size_t size, const char *type, const char *name) {
-  const uint8_t *d = (const uint8_t *)data;
   if (!size_allowed(data, size, name)) return nullptr;
-  if (size >= 8 && memcmp(d, "\x89PNG\r\n\x1a\n", 8) == 0 && !png_whole(d, size, name)) return nullptr;
-  if (size > (size_t)INT32_MAX) return SDL_SetError("image file too large"), nullptr;
-  return IMG_LoadTyped_RW(SDL_RWFromConstMem(data, (int)size), 1, type);
+  img_src src = {(const uint8_t *)data, size, 0};
+  SDL_RWops *rw = SDL_AllocRW();
+  if (!rw) return nullptr;
+  rw->type = SDL_RWOPS_UNKNOWN;
+  rw->size = src_size, rw->seek = src_seek, rw->read = src_read, rw->write = src_write, rw->close = src_close;
+  rw->hidden.unknown.data1 = &src;
+  return IMG_LoadTyped_RW(rw, 1, type);
 }
 
 SDL_Surface *img_load_mem(const void *data, size_t size, const char *type) { return load_mem(data, size, type, nullptr); }

@@ -1,4 +1,4 @@
-// Image files through SDL_image, with the structure checks SDL_image leaves out.
+// Image files through SDL_image, read so that a file cut short fails instead of hanging.
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -6,8 +6,9 @@
 struct SDL_Surface;
 
 // Loads an image as IMG_Load does (the type from the name's extension, or from its first bytes),
-// or returns null with the reason in SDL_GetError. A PNG must hold each chunk it declares and end
-// with IEND: SDL_image ignores short reads, and libpng then re-reads a stale chunk for ever.
+// or returns null with the reason in SDL_GetError: what SDL_image reads loads. Reads past the end
+// of the file see zero bytes (SDL_image ignores short reads, and libpng would re-read a stale
+// chunk for ever), so a file cut short fails as SDL_image fails it, at once.
 SDL_Surface *img_load(const char *path);
 // The same from bytes in memory; type is the extension without its dot ("png"), or null.
 SDL_Surface *img_load_mem(const void *data, size_t size, const char *type);

@@ -122,7 +122,9 @@ int texmgr_poll(bool wait) {
     if (j->superseded) {
       free(j->img.rgba);
     } else if (!j->ok) {
-      uwarn_at(j->fault.func, j->fault.line, "%s", j->fault.msg);
+      // said after other lines, once the decoding is done: the file is named
+      if (strstr(j->fault.msg, j->path)) uwarn_at(j->fault.func, j->fault.line, "%s", j->fault.msg);
+      else uwarn_at(j->fault.func, j->fault.line, "%s (%s)", j->fault.msg, j->path);
     } else {
       auto t0 = std::chrono::steady_clock::now();
       image_upload(j->t, &j->img);

@@ -66,6 +66,7 @@ void grass_free(grass_field *f);
 // Once per update step: shifts the field when the camera crossed a boundary, sets the wind.
 void grass_update(const float pos[3]);
 // Once per frame: first (or after the terrain, when the sky shows through the terrain).
+// r.grass_ntris is the triangles of the batches whose box is in view, thinned or not.
 void grass_draw(void);
 
 // Patch index of a world coordinate for a terrain of half edge `half`.

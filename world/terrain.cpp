@@ -29,6 +29,7 @@ terrain *tn_alloc(void) {
   t->hm = nullptr;
   t->tex = 0;
   t->dlist = 0;
+  t->strips = 0;
   t->ymin = 0;
   int n = t->ndivs + 1;
   float h = t->ndivs * 0.5f;
@@ -48,6 +49,7 @@ void tn_free(terrain *t) {
   for (int r = 0; r <= t->ndivs; r++) free(t->verts[r]);
   free(t->verts);
   if (t->dlist) glDeleteLists(t->dlist, tn_nchunks(t));
+  if (t->strips) glDeleteLists(t->strips, t->ndivs * tn_chunks_per_side(t));
   if (t->dlist == boxes_for) boxes_for = 0;
   if (t->hm) SDL_FreeSurface(t->hm->surf), free(t->hm);
   free(t);
@@ -114,8 +116,13 @@ int tn_chunk_cells(int ndivs) {
   return cells < TN_CHUNK_MIN_CELLS ? TN_CHUNK_MIN_CELLS : cells;
 }
 
+int tn_chunks_per_side(const terrain *t) {
+  int cells = tn_chunk_cells(t->ndivs);
+  return (t->ndivs + cells - 1) / cells;
+}
+
 int tn_nchunks(const terrain *t) {
-  int cells = tn_chunk_cells(t->ndivs), side = (t->ndivs + cells - 1) / cells;
+  int side = tn_chunks_per_side(t);
   return side * side;
 }
 
@@ -146,12 +153,37 @@ static void make_boxes(const terrain *t) {
   boxes_for = t->dlist;
 }
 
+// The strips by chunk column, each as the whole grid's strip has it: a piece starts on an even
+// triangle, so its triangles are the strip's, in the strip's order.
+static void compile_strips(terrain *t) {
+  int cells = tn_chunk_cells(t->ndivs), side = tn_chunks_per_side(t);
+  t->strips = glGenLists(t->ndivs * side);
+  for (int i = 0; i < t->ndivs; i++)
+    for (int k = 0; k < side; k++) {
+      int c0 = k * cells, c1 = c0 + cells < t->ndivs ? c0 + cells : t->ndivs;
+      glNewList(t->strips + i * side + k, GL_COMPILE);
+      glBegin(GL_TRIANGLE_STRIP);
+      for (int j = c0; j <= c1; j++) {
+        emit(t, i + 1, j);
+        emit(t, i, j);
+      }
+      glEnd();
+      glEndList();
+    }
+}
+
+// Whether t hides what lies behind it (tn_opaque for any terrain).
+static bool opaque(const terrain *t) { return t->hm && (!t->tex || tex_opaque(t->tex)); }
+
 void tn_build(terrain *t) {
   tn_sample_heights(t);
   // Only the mesh with its height map is ever drawn (tn_draw shows a flat quad until then), so
   // the builds before the map is attached compile nothing and a large grid is compiled once.
   if (!t->hm) return;
   int n = tn_nchunks(t);
+  if (t->strips) glDeleteLists(t->strips, t->ndivs * tn_chunks_per_side(t));
+  t->strips = 0;
+  if (!opaque(t)) compile_strips(t);
   if (t->dlist) glDeleteLists(t->dlist, n);
   t->dlist = glGenLists(n);
   // one list per chunk, of strips along x wound clockwise seen from above (tn_draw sets GL_CW);
@@ -196,30 +228,50 @@ void tn_chunks_in_view(const aabb *boxes, uint32_t n, const plane frustum[6], co
 }
 
 bool tn_opaque(void) {
-  const terrain *t = g_terrain;
   // the flat stand-in samples whatever texture is bound: it keeps the blending
-  return !t || (t->hm && (!t->tex || tex_opaque(t->tex)));
+  return !g_terrain || opaque(g_terrain);
+}
+
+// The translucent terrain's pieces in the order of the rows, those of the chunks in view.
+static void draw_strips(terrain *t, const uarray<uint32_t> &seen) {
+  if (!t->strips) compile_strips(t); // its texture became translucent since the build
+  static uarray<uint8_t> in_view;
+  int cells = tn_chunk_cells(t->ndivs), side = tn_chunks_per_side(t);
+  in_view.count = 0;
+  for (int k = 0; k < side * side; k++) ua_push(in_view, (uint8_t)0);
+  for (uint32_t k : seen) in_view[k] = 1;
+  for (int i = 0; i < t->ndivs; i++) {
+    const uint8_t *row = &in_view[i / cells * side];
+    for (int k = 0; k < side; k++)
+      if (row[k]) glCallList(t->strips + i * side + k);
+  }
 }
 
 void tn_draw(void) {
   terrain *t = g_terrain;
   if (!t) return;
+  bool hides = tn_opaque();
   prg_use(PRG_TERRAIN);
   glDisable(GL_ALPHA_TEST);
   // blending with alpha 1 gives the terrain's own colour: an opaque terrain is spared it
-  if (!tn_opaque()) glEnable(GL_BLEND);
+  if (!hides) glEnable(GL_BLEND);
   glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
   glEnable(GL_CULL_FACE);
   glFrontFace(GL_CW);
   if (t->hm) {
-    // the chunks in view, nearest first: the depth test spares what the near ground hides
+    // the chunks in view, nearest first: the depth test spares what the near ground hides;
+    // a translucent terrain keeps the order of the rows instead
     static uarray<uint32_t> seen;
     if (boxes_for != t->dlist) make_boxes(t);
     tn_chunks_in_view(chunk_boxes.items, chunk_boxes.count, g_frustum, g_cam.pos, &seen);
     glBindTexture(GL_TEXTURE_2D, t->tex);
     glPushMatrix();
     glScalef(t->sz, 1, t->sz);
-    for (uint32_t k : seen) glCallList(t->dlist + k);
+    if (hides) {
+      for (uint32_t k : seen) glCallList(t->dlist + k);
+    } else {
+      draw_strips(t, seen);
+    }
     glPopMatrix();
     glBindTexture(GL_TEXTURE_2D, 0);
   } else {

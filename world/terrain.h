@@ -26,6 +26,7 @@ struct terrain {
   heightmap *hm;      // null until attached
   uint32_t tex;       // GL texture name; 0 draws untextured
   uint32_t dlist;     // first of the chunks' display lists (tn_nchunks); 0 before the first build
+  uint32_t strips;    // first of the lists of the strips by chunk column (tn_draw, translucent); 0: none
   float ymin;         // the lowest vertex: no ground lies below it
 };
 
@@ -54,9 +55,15 @@ void tn_chunk_box(const terrain *t, int i, aabb *box);
 // from campos.
 void tn_chunks_in_view(const aabb *boxes, uint32_t n, const plane frustum[6], const float campos[3],
                        uarray<uint32_t> *out);
+// A terrain that lets what lies behind it show through is drawn strip after strip instead, from
+// row 0 (the smallest z) on, each strip left to right in pieces of one chunk column (list
+// strips + strip * side + column, side chunks a side): blended in the order of the rows, a far
+// ridge shows through a near one. A piece whose chunk is out of view is left out.
+int tn_chunks_per_side(const terrain *t);
 // tn_sample_heights, then, once the height map is attached, the chunks' display lists compiled
-// anew (the old ones are deleted). Without a height map nothing is compiled: tn_draw does not use
-// the lists.
+// anew (the old lists, and the strips, are deleted); the strips too when the terrain is
+// translucent now, or later at its first translucent draw. Without a height map nothing is
+// compiled: tn_draw does not use the lists.
 void tn_build(terrain *t);
 // World loading's terrain: tn_create, the texture "terraintexture.png", then the height map
 // "hm.bmp" of the data root attached and built (reported under "init").

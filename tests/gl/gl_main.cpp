@@ -21,15 +21,18 @@ GlTarget::GlTarget(int w, int h) : old_w(i_screen_w), old_h(i_screen_h) {
   glBindFramebuffer(GL_FRAMEBUFFER, fbo), glBindRenderbuffer(GL_RENDERBUFFER, rb);
   glRenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, w, h);
   glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, rb);
+  glGenRenderbuffers(1, &depth), glBindRenderbuffer(GL_RENDERBUFFER, depth);
+  glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH_COMPONENT24, w, h);
+  glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER, depth);
   glViewport(0, 0, w, h);
-  glClear(GL_COLOR_BUFFER_BIT);
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
   glMatrixMode(GL_PROJECTION), glLoadIdentity(), gluPerspective(60, (double)w / h, 0.1, 1000);
   glMatrixMode(GL_MODELVIEW), glLoadIdentity();
 }
 
 GlTarget::~GlTarget() {
   glBindFramebuffer(GL_FRAMEBUFFER, 0);
-  glDeleteFramebuffers(1, &fbo), glDeleteRenderbuffers(1, &rb);
+  glDeleteFramebuffers(1, &fbo), glDeleteRenderbuffers(1, &rb), glDeleteRenderbuffers(1, &depth);
   i_screen_w = old_w, i_screen_h = old_h;
 }
 

@@ -165,7 +165,8 @@ TEST(DdsHeaderDeath, TheFirstFailedCheckIsReported) {
       {[](DdsFile &d) { d.mips = 0, d.data = ""; }, READ_FAILS}, // a count of 0 is one level, which must be there
       // sizes and counts the header allows but no file can hold
       {[](DdsFile &d) { d.w = d.h = 0xFFFFFFFF; }, "invalid size 4294967295x4294967295 \\(1 to 65536 pixels per side\\)"},
-      {[](DdsFile &d) { d.w = 256, d.h = 64, d.mips = 10; }, "mip map count \\(10\\) exceeds the 9 levels of 256x64"},
+      // levels declared past 1 x 1 must be in the file too, however many
+      {[](DdsFile &d) { d.mips = 0xFFFFFFFF; }, READ_FAILS},
       // a level no upload takes: 4 GiB would wrap to 0 in 32 bits, 2 GiB is one byte too many
       {[](DdsFile &d) { d.w = d.h = 65536; }, "level 0 of 65536x65536 DXT5 is 4294967296 bytes, more than one upload takes \\(2147483647\\)"},
       {[](DdsFile &d) { d.w = d.h = 65536, d.fourcc = "DXT1"; }, "level 0 of 65536x65536 DXT1 is 2147483648 bytes, more than one upload takes \\(2147483647\\)"},
@@ -185,6 +186,10 @@ TEST(DdsLevels, ChainCountsAndBlockSizes) {
   i = parse([](DdsFile &d) { d.fourcc = "DXT1", d.w = 2, d.h = 2, d.mips = 2; });
   EXPECT_TRUE(i.glformat == 0x83F1 && i.levels[0].size + i.levels[1].size == 16);
   EXPECT_EQ(parse([](DdsFile &d) { d.fourcc = "DXT3"; }).glformat, 0x83F2u);
+  // 64 x 64 DXT1 declaring 8 levels: the 7 down to 1 x 1 (2744 bytes) are read, the eighth (one
+  // block) is only in the file
+  i = parse([](DdsFile &d) { d.fourcc = "DXT1", d.w = d.h = 64, d.mips = 8, d.data = std::string(2752, 'x'); });
+  EXPECT_TRUE(i.nlevels == 7 && i.nsurplus == 1 && i.levels[6].w == 1 && i.levels[6].size == 8);
   // one level without DDSD_MIPMAPCOUNT, whatever the field says, and with a count of 0
   EXPECT_EQ(parse([](DdsFile &d) { d.flags &= ~0x20000u, d.mips = 3; }).nlevels, 1u);
   i = parse([](DdsFile &d) { d.mips = 0; });

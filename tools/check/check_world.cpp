@@ -35,7 +35,6 @@ texture *chk_texture_get(const char *name) {
   texture *t = (texture *)ucalloc(1, sizeof *t);
   t->w = t->h = 1;
   // the game's loaders up to the upload: the DDS header, levels and data; the image decoded
-  // after the PNG structure check
   ufault f;
   bool ok = utry(
       [&] {
