@@ -153,6 +153,16 @@ static void make_boxes(const terrain *t) {
   boxes_for = t->dlist;
 }
 
+// Strip i of the grid from column c0 to c1: the vertices of row i + 1 and row i in turn.
+static void emit_strip(const terrain *t, int i, int c0, int c1) {
+  glBegin(GL_TRIANGLE_STRIP);
+  for (int j = c0; j <= c1; j++) {
+    emit(t, i + 1, j);
+    emit(t, i, j);
+  }
+  glEnd();
+}
+
 // The strips by chunk column, each as the whole grid's strip has it: a piece starts on an even
 // triangle, so its triangles are the strip's, in the strip's order.
 static void compile_strips(terrain *t) {
@@ -162,12 +172,7 @@ static void compile_strips(terrain *t) {
     for (int k = 0; k < side; k++) {
       int c0 = k * cells, c1 = c0 + cells < t->ndivs ? c0 + cells : t->ndivs;
       glNewList(t->strips + i * side + k, GL_COMPILE);
-      glBegin(GL_TRIANGLE_STRIP);
-      for (int j = c0; j <= c1; j++) {
-        emit(t, i + 1, j);
-        emit(t, i, j);
-      }
-      glEnd();
+      emit_strip(t, i, c0, c1);
       glEndList();
     }
 }
@@ -192,14 +197,7 @@ void tn_build(terrain *t) {
     int r0, c0, r1, c1;
     tn_chunk_cells_of(t, k, &r0, &c0, &r1, &c1);
     glNewList(t->dlist + k, GL_COMPILE);
-    for (int i = r0; i < r1; i++) {
-      glBegin(GL_TRIANGLE_STRIP);
-      for (int j = c0; j <= c1; j++) {
-        emit(t, i + 1, j);
-        emit(t, i, j);
-      }
-      glEnd();
-    }
+    for (int i = r0; i < r1; i++) emit_strip(t, i, c0, c1);
     glEndList();
   }
   make_boxes(t);

@@ -55,7 +55,8 @@ TEST(TerrainDraw, ATranslucentTerrainIsBlendedStripAfterStrip) {
   SDL_FreeSurface(s);
   t->tex = load_something_else(d.path("clear.png").c_str())->id;
   // rows 8 (z = -16) and 20 (z = 8): 12 and 7.2 high
-  t->hm = new heightmap{paint(33, 33, [](int, int y) { return y == 8 ? 0xFFFFFFu : y == 20 ? 0x999999u : 0u; }), 12};
+  t->hm = (heightmap *)umalloc(sizeof(heightmap)); // tn_free releases it
+  *t->hm = heightmap{paint(33, 33, [](int, int y) { return y == 8 ? 0xFFFFFFu : y == 20 ? 0x999999u : 0u; }), 12};
   tn_build(t);
   GLuint single = glGenLists(1);
   glNewList(single, GL_COMPILE);
