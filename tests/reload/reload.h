@@ -25,9 +25,8 @@ void rl_keep(const std::string &rel);
 rl_output rl_settle(void);
 // Every file saved since the start back as it was, settled: the world of the start again.
 rl_output rl_restore(void);
-// Resident memory in KiB, and the GL buffer and texture objects alive.
-long rl_rss_kib(void);
-long rl_heap_kib(void); // the heap's blocks in use
+// The heap's blocks in use in KiB, and the GL buffer and texture objects alive.
+long rl_heap_kib(void);
 void rl_gl_objects(int *buffers, int *textures);
 // A 24-bit BMP of w x h pixels of colour(x, y) = 0xRRGGBB.
 std::string rl_bmp(int w, int h, const std::function<uint32_t(int, int)> &colour);

@@ -66,14 +66,6 @@ rl_output rl_restore(void) {
   return rl_settle();
 }
 
-long rl_rss_kib(void) {
-  long pages = 0, rss = 0;
-  FILE *fp = fopen("/proc/self/statm", "r");
-  if (fp && fscanf(fp, "%ld %ld", &pages, &rss) != 2) rss = 0;
-  if (fp) fclose(fp);
-  return rss * (sysconf(_SC_PAGESIZE) / 1024);
-}
-
 long rl_heap_kib(void) { return (long)(mallinfo2().uordblks / 1024); }
 
 void rl_gl_objects(int *buffers, int *textures) {
