@@ -14,11 +14,6 @@ static thread_local ufile_hook read_hook;
 
 void ufile_set_read_hook(ufile_hook hook) { read_hook = hook; }
 
-bool ufile_regular(const char *path) {
-  struct stat st;
-  return stat(path, &st) == 0 && S_ISREG(st.st_mode);
-}
-
 FILE *ufile_open(const char *path, const char *mode) {
   if (read_hook) read_hook(path);
   // opened without waiting (a pipe would wait for a writer), then looked at before any read

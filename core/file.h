@@ -23,8 +23,6 @@ FILE *ufile_open(const char *path, const char *mode);
 // The same as an SDL stream (binary), or null with SDL's "Couldn't open PATH" as the error.
 struct SDL_RWops;
 SDL_RWops *ufile_rw(const char *path);
-// Whether path names a regular file now.
-bool ufile_regular(const char *path);
 // Called with every path this thread's readers ask ufile_open for (null: none). The world's
 // rebuild collects the files it read with it.
 typedef void (*ufile_hook)(const char *path);

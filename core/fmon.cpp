@@ -13,6 +13,12 @@ static bool table_closed;
 static int64_t start_ns; // wall clock at fmon_init
 static bool saw_change;  // the poll acted on a change since
 
+// What a poll sees of a file: size and modification time in nanoseconds; time -1 when missing.
+struct fmon_stamp {
+  int64_t size, mtime_ns;
+  int regular; // a regular file (a link to one counts); 0 for a directory, a pipe, a device
+};
+
 // One watched path and the operation that reloads it.
 struct watch {
   char *path;

@@ -13,12 +13,6 @@ struct fmon_entry {
   void *arg;
 };
 
-// What a poll sees of a file: size and modification time in nanoseconds; time -1 when missing.
-struct fmon_stamp {
-  int64_t size, mtime_ns;
-  int regular; // a regular file (a link to one counts); 0 for a directory, a pipe, a device
-};
-
 // Empties the table and the watch list.
 void fmon_init(void);
 // A slot of the table, from 0 upward, and the file watched; a full table ends the program with
