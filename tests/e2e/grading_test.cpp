@@ -65,6 +65,8 @@ TEST_F(grading, screenshots_key_0_a_table_from_a_screenshot_and_the_glide_betwee
 
   // the artist's table: the ungraded screenshot cut to its corner, saved with 24 bits
   ASSERT_TRUE(img_write(id, game_data_path(&g, "mine.bmp")));
+  // the walk waits for the reload: a glide begun toward the old table would turn when it comes
+  ASSERT_TRUE(game_wait_output(&g, "mine.bmp changed: reload took ", 5000)) << game_report(&g);
   ASSERT_TRUE(game_key(&g, "0")); // grading on again
   // walk into the pines for 2.5 s, taking screenshots as fast as they come, for 6 s after the
   // walk: on a loaded machine (a checked build, tests in parallel) a shot can take two
